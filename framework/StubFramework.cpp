@@ -1,0 +1,206 @@
+#include "framework/StubFramework.h"
+
+#include "base/FileSystem.h"
+#include "base/Platform.h"
+#include "base/ResultMacros.h"
+#include "base/Text.h"
+#include "framework/Debug.h"
+#include "framework/InstallerLog.h"
+#include "framework/Registry.h"
+#include "framework/ResourceFolder.h"
+#include "framework/StubConfig.h"
+#include "framework/TempFolder.h"
+
+#include <objbase.h>
+
+#include <atomic>
+
+namespace stubframework {
+
+namespace {
+
+constexpr wchar_t kUninstallOptionProperty[] = L"uninstallOption";
+constexpr wchar_t kResourceLocationProperty[] = L"resourceLocation";
+constexpr wchar_t kUnzipFolderMarker[] = L"__ZIP_Unzip_Folder__";
+
+// The log that failures reported through the result macros go to.
+std::atomic<InstallerLog*> g_failureLog{nullptr};
+
+void LogFailure(const char* file, int line, HRESULT hr) noexcept {
+  if (InstallerLog* log = g_failureLog.load()) log->error(L"%S(%d): failed with 0x%08x", file, line, hr);
+}
+
+// A second instance hands over to the running window and ends.
+void BringRunningWindowForward() {
+  HWND window = ::FindWindowW(StubFramework::kWindowClassName, nullptr);
+  if (!window) return;
+  ::SetForegroundWindow(window);
+  if (::IsIconic(window)) ::ShowWindow(window, SW_RESTORE);
+}
+
+}  // namespace
+
+StubFramework* StubFramework::create(const Options& options) {
+  // The relaunch from a temporary copy runs before this point once it exists;
+  // until then this process always goes on.
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+  if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    BringRunningWindowForward();
+    return nullptr;  // the process ends at once; the handle goes with it
+  }
+  return new (std::nothrow) StubFramework(base::UniqueHandle(mutex), options);
+}
+
+StubFramework::StubFramework(base::UniqueHandle instanceMutex, const Options& options)
+    : options_(options), instanceMutex_(std::move(instanceMutex)) {
+  log_.reset(new (std::nothrow) InstallerLog(options_.tempPath));
+  if (log_) {
+    g_failureLog.store(log_.get());
+    base::SetFailureHook(&LogFailure);
+  }
+  config_.reset(new (std::nothrow) StubConfig(options_.buildVersion));
+  loadResources();
+}
+
+void StubFramework::loadResources() {
+  resources_.reset(new (std::nothrow) ResourceFolder());
+  if (!resources_) return;
+  resources_->folder = createTemporaryFolder(options_.tempPath);
+  if (resources_->folder.empty()) {
+    debug::error(this, L"create temporary folder failed!");
+    return;
+  }
+  // Extraction of the appended package fills `loaded`; without it no window is shown.
+  if (resources_->loaded) {
+    debug::debug(this, L"load resource success, temporary folder path : %s", resources_->folder.c_str());
+  }
+}
+
+bool StubFramework::packageLoaded() const { return resources_ && resources_->loaded; }
+
+StubFramework::~StubFramework() {
+  if (resources_ && !resources_->folder.empty() && base::PathExists(resources_->folder)) {
+    if (!deleteFolder(resources_->folder)) debug::error(this, L"Delete Temp folder failed!");
+  }
+  resources_.reset();
+  config_.reset();
+  if (g_failureLog.load() == log_.get()) {
+    base::SetFailureHook(nullptr);
+    g_failureLog.store(nullptr);
+  }
+  log_.reset();
+  instanceMutex_.reset();
+}
+
+void StubFramework::run(StubFramework* framework, ExternalMethods* /*methods*/) {
+  if (!framework) return;
+  if (StubConfig* config = framework->config()) {
+    PropertyMap& properties = config->properties();
+    properties.set(L"downloadTotal", L"1");
+    properties.set(L"downloadCurrent", L"0");
+    properties.set(L"installTotal", L"1");
+    properties.set(L"installCurrent", L"0");
+    if (framework->packageLoaded()) properties.set(kResourceLocationProperty, framework->resources()->folder);
+  }
+  framework->mainFlow();
+}
+
+void StubFramework::runWindow() {
+  // The main window shows the extracted pages here once the window host exists.
+}
+
+void StubFramework::mainFlow() {
+  if (packageLoaded()) {
+    const HRESULT comResult = ::CoInitialize(nullptr);
+    runWindow();
+    if (SUCCEEDED(comResult)) ::CoUninitialize();
+  } else if (config_) {
+    config_->setStatus(ERROR_STATUS);
+  }
+  if (!config_) return;
+  const int status = config_->getStatus();
+  const std::wstring option = config_->properties().get(kUninstallOptionProperty);
+  if (status < ENVIRONMENT_NOT_MEET) config_->setStatus(fixUpStatus(status, option.c_str()));
+  runEpilogue(status);
+}
+
+void StubFramework::runEpilogue(int statusBeforeFixUp) {
+  if (statusBeforeFixUp == ERROR_STATUS) {
+    dumpProperties();
+    if (log_) {
+      log_->close();
+      if (!log_->path().empty()) appendReportFile(log_->path());
+    }
+  }
+  copyLog();
+  removeExtractionFolders();
+}
+
+void StubFramework::dumpProperties() {
+  for (const auto& [name, value] : config_->properties().snapshot()) {
+    debug::debug(this, L"Property %s: %s\n", name.c_str(), value.c_str());
+  }
+}
+
+std::wstring StubFramework::logCopyFolder() {
+  const std::wstring temp = options_.tempPath.empty() ? userTemporaryPath() : options_.tempPath;
+  if (temp.empty() || !config_) return {};
+  return base::JoinPath(temp, config_->productId() + L"_log");
+}
+
+void StubFramework::copyLog() {
+  if (!log_ || log_->path().empty()) return;
+  const std::wstring name = base::FileNameOf(log_->path());
+  const std::wstring folder = logCopyFolder();
+  std::wstring destination = name;  // without a temporary path: relative to the current directory
+  if (!folder.empty()) {
+    base::CreateFolderTree(folder);
+    destination = base::JoinPath(folder, name);
+  }
+  ::CopyFileW(log_->path().c_str(), destination.c_str(), FALSE);
+}
+
+void StubFramework::removeExtractionFolders() {
+  for (const auto& [name, value] : config_->properties().snapshot()) {
+    if (name.find(kUnzipFolderMarker) != std::wstring::npos && !value.empty()) deleteFolder(value);
+  }
+}
+
+std::vector<std::wstring> StubFramework::reportFiles() {
+  base::CriticalSectionLock lock(reportFilesLock_);
+  return reportFiles_;
+}
+
+void StubFramework::appendReportFile(const std::wstring& path) {
+  base::CriticalSectionLock lock(reportFilesLock_);
+  reportFiles_.push_back(path);
+}
+
+int StubFramework::resolveExitCode() {
+  if (!config_) return 0;
+  if (config_->selfUpdateCode() == StubConfig::kUnsetValue) {
+    std::wstring stored;
+    if (readRegValue(config_->baseRegKey(), regvalue::kSelfUpdateCode, stored)) {
+      config_->setSelfUpdateCode(_wtoi(stored.c_str()));
+    }
+  }
+  return config_->selfUpdateCode() == kSelfUpdateExitCode ? kSelfUpdateExitCode : 0;
+}
+
+int StubFramework::release(StubFramework* framework) {
+  if (!framework) return 0;
+  const int exitCode = framework->resolveExitCode();
+  delete framework;
+  if (exitCode == kSelfUpdateExitCode) ::ExitProcess(kSelfUpdateExitCode);
+  return 0;
+}
+
+int addReportFile(StubFramework* framework, const wchar_t* path) {
+  if (!path) return 201;
+  if (!framework) return 200;
+  if (!base::FileExists(path)) return 202;
+  framework->appendReportFile(path);
+  return 0;
+}
+
+}  // namespace stubframework
