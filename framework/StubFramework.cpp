@@ -10,6 +10,7 @@
 #include "framework/ResourceFolder.h"
 #include "framework/StubConfig.h"
 #include "framework/TempFolder.h"
+#include "htmlui/HtmlExternal.h"
 
 #include <objbase.h>
 
@@ -60,6 +61,7 @@ StubFramework::StubFramework(base::UniqueHandle instanceMutex, const Options& op
   }
   config_.reset(new (std::nothrow) StubConfig(options_.buildVersion));
   loadResources();
+  external_ = new (std::nothrow) core::HtmlExternal(this);
 }
 
 void StubFramework::loadResources() {
@@ -90,19 +92,23 @@ StubFramework::~StubFramework() {
   }
   log_.reset();
   instanceMutex_.reset();
+  if (external_) {
+    external_->detachFramework();
+    external_->Release();
+  }
 }
 
-void StubFramework::run(StubFramework* framework, ExternalMethods* /*methods*/) {
+void StubFramework::run(StubFramework* framework, ExternalMethods* methods) {
   if (!framework) return;
-  if (StubConfig* config = framework->config()) {
-    PropertyMap& properties = config->properties();
-    properties.set(L"downloadTotal", L"1");
-    properties.set(L"downloadCurrent", L"0");
-    properties.set(L"installTotal", L"1");
-    properties.set(L"installCurrent", L"0");
-    if (framework->packageLoaded()) properties.set(kResourceLocationProperty, framework->resources()->folder);
-  }
+  framework->bindCatalogue(methods);
   framework->mainFlow();
+}
+
+void StubFramework::bindCatalogue(ExternalMethods* methods) {
+  if (!external_) return;
+  external_->bindCatalogue(methods);
+  external_->resetProgress();
+  if (packageLoaded()) external_->setProperty(kResourceLocationProperty, resources_->folder);
 }
 
 void StubFramework::runWindow() {

@@ -20,6 +20,9 @@ class InstallerLog;
 class StubConfig;
 class ResourceFolder;
 class ExternalMethods;
+namespace core {
+class HtmlExternal;
+}
 
 class StubFramework {
  public:
@@ -48,6 +51,8 @@ class StubFramework {
   InstallerLog* log() const { return log_.get(); }
   StubConfig* config() const { return config_.get(); }
   ResourceFolder* resources() const { return resources_.get(); }
+  // The object behind window.external; null if it could not be made.
+  core::HtmlExternal* external() const { return external_; }
   bool packageLoaded() const;
 
   // Files to be zipped into the next error report.
@@ -56,6 +61,10 @@ class StubFramework {
 
   // The exit code release() will use: selfUpdateCode, else the registry record.
   int resolveExitCode();
+
+  // Binds the catalogue to the script object (freezing its dispatch table), then
+  // resets the progress properties and records the package folder.
+  void bindCatalogue(ExternalMethods* methods);
 
   // The main flow: start report, window, status fix-up, reports, log copy, clean-up.
   void mainFlow();
@@ -80,6 +89,7 @@ class StubFramework {
   base::UniqueHandle instanceMutex_;
   base::CriticalSection reportFilesLock_;
   std::vector<std::wstring> reportFiles_;
+  core::HtmlExternal* external_ = nullptr;  // one reference, released last
 };
 
 // Adds a file to the next error report: 201 for a null path, 200 for a null
