@@ -11,6 +11,8 @@
 #include "framework/StubConfig.h"
 #include "framework/TempFolder.h"
 #include "htmlui/HtmlExternal.h"
+#include "htmlui/MainWindow.h"
+#include "methods/ExternalMethods.h"
 
 #include <objbase.h>
 
@@ -112,7 +114,10 @@ void StubFramework::bindCatalogue(ExternalMethods* methods) {
 }
 
 void StubFramework::runWindow() {
-  // The main window shows the extracted pages here once the window host exists.
+  if (!external_ || !resources_) return;
+  htmlui::MainWindowOptions options;
+  (void)options;  // method kinds come from the catalogue
+  htmlui::runMainWindow(resources_->folder, external_, options);
 }
 
 void StubFramework::mainFlow() {
