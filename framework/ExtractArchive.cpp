@@ -129,11 +129,18 @@ class ArchiveExtractor {
     return written;
   }
 
+  // A write may take only part of the bytes (a file system filling up); the
+  // rest is written again so a real failure shows with its error code.
   bool writeAll(HANDLE file, const unsigned char* data, std::size_t length) {
-    DWORD written = 0;
-    if (!::WriteFile(file, data, static_cast<DWORD>(length), &written, nullptr) || written != length) {
-      if (reporter_) reporter_->ReportError(::GetLastError());
-      return false;
+    while (length > 0) {
+      DWORD written = 0;
+      if (!::WriteFile(file, data, static_cast<DWORD>(length), &written, nullptr) || written == 0) {
+        const DWORD code = ::GetLastError();
+        if (reporter_) reporter_->ReportError(code != ERROR_SUCCESS ? code : ERROR_WRITE_FAULT);
+        return false;
+      }
+      data += written;
+      length -= written;
     }
     return true;
   }
