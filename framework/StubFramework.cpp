@@ -67,26 +67,16 @@ StubFramework::StubFramework(base::UniqueHandle instanceMutex, const Options& op
 }
 
 void StubFramework::loadResources() {
-  resources_.reset(new (std::nothrow) ResourceFolder());
-  if (!resources_) return;
-  resources_->folder = createTemporaryFolder(options_.tempPath);
-  if (resources_->folder.empty()) {
-    debug::error(this, L"create temporary folder failed!");
-    return;
-  }
-  // Extraction of the appended package fills `loaded`; without it no window is shown.
-  if (resources_->loaded) {
-    debug::debug(this, L"load resource success, temporary folder path : %s", resources_->folder.c_str());
-  }
+  // Makes the package folder and extracts the appended package; without it no
+  // window is shown. The folder goes with the object (at destruction).
+  resources_.reset(new (std::nothrow) ResourceFolder(log_.get()));
+  if (resources_) resources_->load(options_.tempPath);
 }
 
 bool StubFramework::packageLoaded() const { return resources_ && resources_->loaded; }
 
 StubFramework::~StubFramework() {
-  if (resources_ && !resources_->folder.empty() && base::PathExists(resources_->folder)) {
-    if (!deleteFolder(resources_->folder)) debug::error(this, L"Delete Temp folder failed!");
-  }
-  resources_.reset();
+  resources_.reset();  // deletes the package folder, logging a failure
   config_.reset();
   if (g_failureLog.load() == log_.get()) {
     base::SetFailureHook(nullptr);

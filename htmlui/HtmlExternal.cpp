@@ -238,7 +238,7 @@ void HtmlExternal::bindCatalogue(ExternalMethods* methods) {
   if (window_) methods->attachWindow(window_);
 }
 
-void HtmlExternal::ReportProgress(unsigned index, unsigned count) {
+void HtmlExternal::ReportProgress(std::uint32_t index, std::uint32_t count) noexcept {
   setInstallCurrent(index / 10);
   setInstallTotal(count);
 }

@@ -66,8 +66,8 @@ class HtmlExternal final : public htmlui::MSHTMLExternal, public zip::ZipReporte
   void setStopRequested(bool stop) override { stopRequested_.store(stop); }
 
   // ZipReporter
-  void ReportProgress(unsigned index, unsigned count) override;
-  void ReportError(unsigned long code) override { lastExtractionError_.store(static_cast<unsigned>(code)); }
+  void ReportProgress(std::uint32_t index, std::uint32_t count) noexcept override;
+  void ReportError(std::uint32_t code) noexcept override { lastExtractionError_.store(static_cast<unsigned>(code)); }
 
   // Stores the catalogue and freezes the dispatch table from its name map;
   // methods registered afterwards are not reachable.
