@@ -42,7 +42,7 @@ TEST_P(StubStartup, ExtractsItsPagesOrRecordsStatusTwo) {
   testsupport::ScopedRegistryCleanup registry(HKEY_CURRENT_USER, kStubKey);
   testsupport::ScopedTempDir temp;
   const std::wstring exe = GetParam().exe[0] ? FixturePath(L"stubs\\") + GetParam().exe : testsupport::StubExePath();
-  const auto run = testsupport::RunProcess(L"\"" + exe + L"\"", {{L"TMP", temp.path()}, {L"TEMP", temp.path()}});
+  const auto run = testsupport::RunProcess(L"\"" + exe + L"\"", testsupport::StubEnvironment(temp.path()));
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
   const std::string log = CopiedLog(temp.path());

@@ -25,10 +25,11 @@ class StubProcessTest : public ::testing::Test {
   testsupport::ScopedRegistryCleanup cleanup_{HKEY_CURRENT_USER, kStubKey};
   testsupport::ScopedTempDir temp_;
 
+  // Runs the stub built without pages, so every run goes straight to its epilogue.
   testsupport::ProcessResult runStub(const std::wstring& arguments = L"") {
-    const std::wstring stub = testsupport::StubExePath();
-    EXPECT_FALSE(stub.empty()) << "STUB_EXE is not set";
-    return RunProcess(L"\"" + stub + L"\"" + arguments, {{L"TMP", temp_.path()}, {L"TEMP", temp_.path()}});
+    const std::wstring stub = testsupport::StubExeWithoutPagesPath();
+    EXPECT_FALSE(stub.empty()) << "STUB_EXE_NOPAGES is not set";
+    return RunProcess(L"\"" + stub + L"\"" + arguments, testsupport::StubEnvironment(temp_.path()));
   }
 
   std::wstring recordedStatus() {
