@@ -106,7 +106,7 @@ void StubFramework::bindCatalogue(ExternalMethods* methods) {
 void StubFramework::runWindow() {
   if (!external_ || !resources_) return;
   htmlui::MainWindowOptions options;
-  (void)options;  // method kinds come from the catalogue
+  if (ExternalMethods* methods = external_->catalogue()) options.methodKinds = methods->methodKinds();
   htmlui::runMainWindow(resources_->folder, external_, options);
 }
 

@@ -17,52 +17,57 @@ ExternalMethods::ExternalMethods(StubFramework* framework) : framework_(framewor
   // Registration follows the catalogue's order; handlers of the download,
   // install, maintenance, self-update, verification and report methods are
   // registered by their own subsystems at their places in this list.
-  registerMethod(L"closeWindow", &ExternalMethods::closeWindow);
-  registerMethod(L"dragWindow", &ExternalMethods::dragWindow);
-  registerMethod(L"hideWindow", &ExternalMethods::hideWindow);
-  registerMethod(L"showWindow", &ExternalMethods::showWindow);
-  registerMethod(L"terminateWindow", &ExternalMethods::terminateWindow);
-  registerMethod(L"selectFolder", &ExternalMethods::selectFolder);
-  registerMethod(L"startProgram", &ExternalMethods::startProgram);
-  registerMethod(L"messageBox", &ExternalMethods::messageBox);
-  registerMethod(L"deleteRegKey", &ExternalMethods::deleteRegKey);
-  registerMethod(L"setWindowSize", &ExternalMethods::setWindowSize);
-  registerMethod(L"setProperty", &ExternalMethods::setProperty);
-  registerMethod(L"setLang", &ExternalMethods::setLang);
-  registerMethod(L"setInstallStatus", &ExternalMethods::setInstallStatus);
-  registerMethod(L"setChannel", &ExternalMethods::setChannel);
-  registerMethod(L"setDataToReg", &ExternalMethods::setDataToReg);
-  registerMethod(L"isFileExists", &ExternalMethods::isFileExists);
-  registerMethod(L"isSilentLaunchStub", &ExternalMethods::isSilentLaunchStub);
-  registerMethod(L"createDirectory", &ExternalMethods::createDirectory);
-  registerMethod(L"openPage", &ExternalMethods::openPage);
-  registerMethod(L"searchRegKey", &ExternalMethods::searchRegKey);
-  registerMethod(L"getProperty", &ExternalMethods::getProperty);
-  registerMethod(L"getDiskAvailableSpace", &ExternalMethods::getDiskAvailableSpace);
-  registerMethod(L"getOSLang", &ExternalMethods::getOSLang);
-  registerMethod(L"getLanguageByID", &ExternalMethods::getLanguageByID);
-  registerMethod(L"getParsedInstallLanguage", &ExternalMethods::getParsedInstallLanguage);
-  registerMethod(L"getFileVersion", &ExternalMethods::getFileVersion);
-  registerMethod(L"getDataFromReg", &ExternalMethods::getDataFromReg);
-  registerMethod(L"getCrc", &ExternalMethods::getCrc);
-  registerMethod(L"getOSVersion", &ExternalMethods::getOSVersion);
-  registerMethod(L"getResourceLocation", &ExternalMethods::getResourceLocation);
-  registerMethod(L"getCurrentPath", &ExternalMethods::getCurrentPath);
-  registerMethod(L"getDesktopPath", &ExternalMethods::getDesktopPath);
-  registerMethod(L"getTempPath", &ExternalMethods::getTempPath);
-  registerMethod(L"getBaseRegKey", &ExternalMethods::getBaseRegKey);
-  registerMethod(L"getFileSize", &ExternalMethods::getFileSize);
-  registerMethod(L"getLastInstallError", &ExternalMethods::getLastInstallError);
-  registerMethod(L"checkOS", &ExternalMethods::checkOS);
-  registerMethod(L"confirmMessageBox", &ExternalMethods::confirmMessageBox);
-  registerMethod(L"renameFile", &ExternalMethods::renameFile);
+  registerMethod(L"closeWindow", &ExternalMethods::closeWindow, kCallM);
+  registerMethod(L"dragWindow", &ExternalMethods::dragWindow, kCallM);
+  registerMethod(L"hideWindow", &ExternalMethods::hideWindow, kCallM);
+  registerMethod(L"showWindow", &ExternalMethods::showWindow, kCallM);
+  registerMethod(L"terminateWindow", &ExternalMethods::terminateWindow, kCallM);
+  registerMethod(L"selectFolder", &ExternalMethods::selectFolder, kCallMG);
+  registerMethod(L"startProgram", &ExternalMethods::startProgram, kCallM);
+  registerMethod(L"messageBox", &ExternalMethods::messageBox, kCallM);
+  registerMethod(L"deleteRegKey", &ExternalMethods::deleteRegKey, kCallM);
+  registerMethod(L"setWindowSize", &ExternalMethods::setWindowSize, kCallM);
+  registerMethod(L"setProperty", &ExternalMethods::setProperty, kCallM);
+  registerMethod(L"setLang", &ExternalMethods::setLang, kCallM);
+  registerMethod(L"setInstallStatus", &ExternalMethods::setInstallStatus, kCallM);
+  registerMethod(L"setChannel", &ExternalMethods::setChannel, kCallM);
+  registerMethod(L"setDataToReg", &ExternalMethods::setDataToReg, kCallM);
+  registerMethod(L"isFileExists", &ExternalMethods::isFileExists, kCallMG);
+  registerMethod(L"isSilentLaunchStub", &ExternalMethods::isSilentLaunchStub, kCallM);
+  registerMethod(L"createDirectory", &ExternalMethods::createDirectory, kCallMG);
+  registerMethod(L"openPage", &ExternalMethods::openPage, kCallMG);
+  registerMethod(L"searchRegKey", &ExternalMethods::searchRegKey, kCallMG);
+  registerMethod(L"getProperty", &ExternalMethods::getProperty, kCallMG);
+  registerMethod(L"getDiskAvailableSpace", &ExternalMethods::getDiskAvailableSpace, kCallMG);
+  registerMethod(L"getOSLang", &ExternalMethods::getOSLang, kCallM);
+  registerMethod(L"getLanguageByID", &ExternalMethods::getLanguageByID, kCallMG);
+  registerMethod(L"getParsedInstallLanguage", &ExternalMethods::getParsedInstallLanguage, kCallMG);
+  registerMethod(L"getFileVersion", &ExternalMethods::getFileVersion, kCallMG);
+  registerMethod(L"getDataFromReg", &ExternalMethods::getDataFromReg, kCallMG);
+  registerMethod(L"getCrc", &ExternalMethods::getCrc, kCallMG);
+  registerMethod(L"getOSVersion", &ExternalMethods::getOSVersion, kCallM);
+  registerMethod(L"getResourceLocation", &ExternalMethods::getResourceLocation, kCallM);
+  registerMethod(L"getCurrentPath", &ExternalMethods::getCurrentPath, kCallM);
+  registerMethod(L"getDesktopPath", &ExternalMethods::getDesktopPath, kCallM);
+  registerMethod(L"getTempPath", &ExternalMethods::getTempPath, kCallMG);
+  registerMethod(L"getBaseRegKey", &ExternalMethods::getBaseRegKey, kCallM);
+  registerMethod(L"getFileSize", &ExternalMethods::getFileSize, kCallMG);
+  registerMethod(L"getLastInstallError", &ExternalMethods::getLastInstallError, kCallM);
+  registerMethod(L"checkOS", &ExternalMethods::checkOS, kCallMG);
+  registerMethod(L"confirmMessageBox", &ExternalMethods::confirmMessageBox, kCallMG);
+  registerMethod(L"renameFile", &ExternalMethods::renameFile, kCallMG);
 }
 
 ExternalMethods::~ExternalMethods() = default;
 
 void ExternalMethods::attachWindow(HWND window) { window_ = window; }
 
-void ExternalMethods::registerMethod(const wchar_t* name, Handler handler) { methods_[name] = handler; }
+void ExternalMethods::registerMethod(const wchar_t* name, Handler handler, WORD kind) {
+  methods_[name] = handler;
+  kinds_[name] = kind;
+}
+
+std::map<std::wstring, WORD> ExternalMethods::methodKinds() const { return kinds_; }
 
 HRESULT ExternalMethods::checkCall(WORD flags, WORD kind, const DISPPARAMS* params,
                                    std::initializer_list<VARTYPE> typesInScriptOrder) const {

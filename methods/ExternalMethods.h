@@ -46,14 +46,18 @@ class ExternalMethods {
   StubFramework* framework() const { return framework_; }
   HWND window() const { return window_; }
 
-  // Binds a script name to a handler; a name already present is replaced.
-  void registerMethod(const wchar_t* name, Handler handler);
+  // Binds a script name to a handler and the one call kind (kCallM or kCallMG)
+  // the handler accepts; a name already present is replaced.
+  void registerMethod(const wchar_t* name, Handler handler, WORD kind);
   // The same for handlers of a derived catalogue.
   template <typename Derived>
-  void registerMethod(const wchar_t* name, HRESULT (Derived::*handler)(WORD, DISPPARAMS*, VARIANT*)) {
+  void registerMethod(const wchar_t* name, HRESULT (Derived::*handler)(WORD, DISPPARAMS*, VARIANT*), WORD kind) {
     static_assert(std::is_base_of_v<ExternalMethods, Derived>);
-    registerMethod(name, static_cast<Handler>(handler));
+    registerMethod(name, static_cast<Handler>(handler), kind);
   }
+  // Method name -> call kind, for callers that must choose the flags themselves
+  // (the browser stand-in of window.external cannot see whether a result is used).
+  std::map<std::wstring, WORD> methodKinds() const;
 
   // The calling rules every handler applies first: the one accepted flags value
   // (else DISP_E_MEMBERNOTFOUND), the exact count without named arguments (else
@@ -118,6 +122,7 @@ class ExternalMethods {
   StubFramework* framework_;
   HWND window_ = nullptr;
   MethodTable methods_;
+  std::map<std::wstring, WORD> kinds_;
 };
 
 }  // namespace stubframework

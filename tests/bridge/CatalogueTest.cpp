@@ -298,3 +298,32 @@ TEST_F(CatalogueTest, SystemQueries) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every registered kind is the one its handler accepts: with that kind and far too
+// many arguments each handler refuses the count (and does no work), never the flags.
+TEST_F(CatalogueTest, RegisteredKindsMatchTheHandlers) {
+  std::vector<VARIANT> tooMany(20);
+  for (VARIANT& v : tooMany) {
+    ::VariantInit(&v);
+    v.vt = VT_I4;
+  }
+  DISPPARAMS params = {tooMany.data(), nullptr, static_cast<UINT>(tooMany.size()), 0};
+  const auto kinds = methods_->methodKinds();
+  ASSERT_EQ(kinds.size(), methods_->methodTable().size());
+  for (const auto& [name, kind] : kinds) {
+    EXPECT_TRUE(kind == stubframework::ExternalMethods::kCallM || kind == stubframework::ExternalMethods::kCallMG);
+    base::UniqueBstr bstr = base::UniqueBstr::FromText(name);
+    DISPID id = DISPID_UNKNOWN;
+    ASSERT_EQ(external()->GetDispID(bstr.get(), fdexNameCaseSensitive, &id), S_OK) << name;
+    VARIANT result;
+    ::VariantInit(&result);
+    EXPECT_EQ(external()->InvokeEx(id, LOCALE_USER_DEFAULT, kind, &params, &result, nullptr, nullptr),
+              DISP_E_BADPARAMCOUNT)
+        << name;
+    ::VariantClear(&result);
+  }
+}
+
+}  // namespace

@@ -20,8 +20,8 @@ const htmlui::CallbackMessages kMessages = {
 class CallbackCatalogue : public ExternalMethods {
  public:
   explicit CallbackCatalogue(StubFramework* framework) : ExternalMethods(framework) {
-    registerMethod(L"countTo", &CallbackCatalogue::countTo);
-    registerMethod(L"holdUntilWorkerCalls", &CallbackCatalogue::holdUntilWorkerCalls);
+    registerMethod(L"countTo", &CallbackCatalogue::countTo, kCallM);
+    registerMethod(L"holdUntilWorkerCalls", &CallbackCatalogue::holdUntilWorkerCalls, kCallM);
     calling_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     done_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   }
