@@ -104,14 +104,13 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW* create) {
   if (!state->client) return -1;
   if (params->external) params->external->setWindow(window);
 
-  HRESULT hr = BrowserAskedFor() ? REGDB_E_CLASSNOTREG : CreateDocument(window, state->client);
-  if (SUCCEEDED(hr)) hr = LoadPage(state->client, params->pagePath);
-  if (SUCCEEDED(hr)) return 0;
-  if (hr == REGDB_E_CLASSNOTREG || hr == CLASS_E_CLASSNOTAVAILABLE) {
+  // Without a usable document object (no engine installed, or it is switched
+  // off) the pages go to a browser; a page that cannot be loaded fails the window.
+  if (BrowserAskedFor() || FAILED(CreateDocument(window, state->client))) {
     state->client->closeDocument();
     return StartBrowserHost(window, state, *params) ? 0 : -1;
   }
-  return -1;
+  return SUCCEEDED(LoadPage(state->client, params->pagePath)) ? 0 : -1;
 }
 
 void OnDestroy(HWND window) {

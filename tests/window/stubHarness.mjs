@@ -78,18 +78,15 @@ export async function startProgram(program, { args = [], env = {}, scratch }) {
   };
 }
 
+// Playwright gives the browser a fresh profile folder of its own.
 export async function launchBrowser() {
-  const userData = mkdtempSync(path.join(tmpdir(), 'stub-chromium-'));
   const browser = await chromium.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', `--user-data-dir=${userData}`],
+           '--disable-component-update', '--disable-sync'],
   });
-  return {
-    browser,
-    async close() { await browser.close(); rmSync(userData, { recursive: true, force: true }); },
-  };
+  return { browser, close: () => browser.close() };
 }
 
 export function withTimeout(promise, ms, what) {
