@@ -83,7 +83,18 @@ void HttpToFileTask::OnHttpHeader(const HttpHeaderInfo& header) noexcept {
     logger_->Log(L"HttpToFileTask::OnHttpStatusOK", L"Unexpected content length %lld/(OFFSET:%lld SIZE:%lld).",
                  header.total, offset_, remaining_);
   } else if (header.statusCode == 206) {
-    if (header.offset == offset_ && header.size == remaining_) return;
+    if (header.offset == offset_ && header.size == remaining_) {
+      // A ranged answer names the entity too: a restart must not stitch a
+      // changed entity onto these bytes.
+      if (etag_.empty()) {
+        try {
+          etag_ = header.etag;
+        } catch (...) {
+          etag_.clear();
+        }
+      }
+      return;
+    }
     logger_->Log(L"HttpToFileTask::OnHttpStatusPartialContent",
                  L"Unexpected content range (OFFSET:%lld SIZE:%lld TOTAL:%lld)/(OFFSET:%lld SIZE:%lld).", header.offset,
                  header.size, header.total, offset_, remaining_);
