@@ -132,7 +132,7 @@ bool WaitForLiveObjects(long baseline, DWORD ms) {
 bool FileIsClosed(const std::wstring& path) {
   base::UniqueFileHandle file(
       ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  return file.valid();
+  return file.valid() || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 std::string HexResult(long result) {

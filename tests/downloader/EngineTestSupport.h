@@ -119,7 +119,7 @@ class ServerLog {
 // Waits until the engine's live object count is back at `baseline`.
 bool WaitForLiveObjects(long baseline, DWORD ms = 10000);
 
-// Whether the file can be opened with no sharing (that is, nobody holds it open).
+// Whether the file can be opened with no sharing (nobody holds it open), or does not exist.
 bool FileIsClosed(const std::wstring& path);
 
 std::string HexResult(long result);

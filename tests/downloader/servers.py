@@ -60,7 +60,7 @@ pid {d}/nginx.pid;
 error_log {d}/nginx-error.log;
 events {{ worker_connections 64; }}
 http {{
-  log_format engine '$request_method $uri range=$http_range ifrange=$http_if_range status=$status bytes=$body_bytes_sent';
+  log_format engine escape=none '$request_method $uri range=$http_range ifrange=$http_if_range status=$status bytes=$body_bytes_sent';
   access_log {d}/nginx-access.log engine;
   client_body_temp_path {d}/tmp-body;
   proxy_temp_path {d}/tmp-proxy;
