@@ -1,20 +1,25 @@
 #include "downloader/HashTask.h"
 
-#include <wincrypt.h>
+#include <bcrypt.h>
 
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace downloader {
 
 namespace {
 
-struct CryptContext {
-  HCRYPTPROV provider = 0;
-  HCRYPTHASH hash = 0;
-  ~CryptContext() {
-    if (hash) ::CryptDestroyHash(hash);
-    if (provider) ::CryptReleaseContext(provider, 0);
+struct AlgorithmOwner {
+  BCRYPT_ALG_HANDLE handle = nullptr;
+  ~AlgorithmOwner() {
+    if (handle) ::BCryptCloseAlgorithmProvider(handle, 0);
+  }
+};
+struct HashOwner {
+  BCRYPT_HASH_HANDLE handle = nullptr;
+  ~HashOwner() {
+    if (handle) ::BCryptDestroyHash(handle);
   }
 };
 
@@ -52,15 +57,22 @@ void HashTask::Cancel() noexcept {
   if (state_ == kRunning) state_ = kCancelRequested;
 }
 
-bool HashTask::Sha1(const uint8_t* data, DWORD size, uint8_t digest[20]) noexcept {
-  // A fresh verify-only context per block, as the provider is not shared
-  // between threads or passes.
-  CryptContext context;
-  if (!::CryptAcquireContextW(&context.provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return false;
-  if (!::CryptCreateHash(context.provider, CALG_SHA1, 0, 0, &context.hash)) return false;
-  if (!::CryptHashData(context.hash, data, size, 0)) return false;
-  DWORD length = 20;
-  return ::CryptGetHashParam(context.hash, HP_HASHVAL, digest, &length, 0) && length == 20;
+bool HashTask::Sha1Pass::Open() noexcept {
+  auto* owner = new (std::nothrow) AlgorithmOwner;
+  if (!owner) return false;
+  algorithm_ = owner;
+  return BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&owner->handle, BCRYPT_SHA1_ALGORITHM, nullptr, 0));
+}
+
+HashTask::Sha1Pass::~Sha1Pass() { delete static_cast<AlgorithmOwner*>(algorithm_); }
+
+bool HashTask::Sha1Pass::Digest(const uint8_t* data, DWORD size, uint8_t digest[20]) noexcept {
+  auto* algorithm = static_cast<AlgorithmOwner*>(algorithm_);
+  if (!algorithm || !algorithm->handle) return false;
+  HashOwner hash;
+  return BCRYPT_SUCCESS(::BCryptCreateHash(algorithm->handle, &hash.handle, nullptr, 0, nullptr, 0, 0)) &&
+         BCRYPT_SUCCESS(::BCryptHashData(hash.handle, const_cast<PUCHAR>(data), size, 0)) &&
+         BCRYPT_SUCCESS(::BCryptFinishHash(hash.handle, digest, 20, 0));
 }
 
 DWORD WINAPI HashTask::Worker(void* context) noexcept {
@@ -73,6 +85,8 @@ HashResult HashTask::Run() noexcept {
   // One buffer for the whole pass.
   std::unique_ptr<uint8_t, FreeDeleter> buffer(static_cast<uint8_t*>(std::malloc(kBlockSize)));
   if (!buffer) return HashResult::Failed;
+  Sha1Pass sha1;
+  if (!sha1.Open()) return HashResult::Failed;
   for (;;) {
     {
       base::CriticalSectionLock lock(lock_);
@@ -82,7 +96,7 @@ HashResult HashTask::Run() noexcept {
     if (!::ReadFile(file_, buffer.get(), kBlockSize, &read, nullptr)) return HashResult::Failed;
     if (read == 0) return HashResult::Completed;
     uint8_t digest[20];
-    if (!Sha1(buffer.get(), read, digest)) return HashResult::Failed;
+    if (!sha1.Digest(buffer.get(), read, digest)) return HashResult::Failed;
     callback_->OnHash(digest);
   }
 }

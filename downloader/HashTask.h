@@ -26,8 +26,21 @@ class HashTask : public ITask {
   void Start() noexcept override;
   void Cancel() noexcept override;
 
-  // SHA-1 of `size` bytes with the system's CryptoAPI provider.
-  [[nodiscard]] static bool Sha1(const uint8_t* data, DWORD size, uint8_t digest[20]) noexcept;
+  // SHA-1 of one block after another with the system's CNG provider, opened
+  // once per pass. (A CryptoAPI context acquired per block made verification
+  // run at a twentieth of sha1sum's speed under Wine; the digests are the same.)
+  class Sha1Pass {
+   public:
+    Sha1Pass() noexcept = default;
+    ~Sha1Pass();
+    Sha1Pass(const Sha1Pass&) = delete;
+    Sha1Pass& operator=(const Sha1Pass&) = delete;
+    [[nodiscard]] bool Open() noexcept;
+    [[nodiscard]] bool Digest(const uint8_t* data, DWORD size, uint8_t digest[20]) noexcept;
+
+   private:
+    void* algorithm_ = nullptr;  // the provider handle's owner
+  };
 
  protected:
   HashTask(HANDLE file, IHashCallback* callback) noexcept;
