@@ -49,26 +49,33 @@ for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/package.bin.
 url="http://127.0.0.1:$port/package.bin"
 dest="$work/engine.bin"
 winpath() { echo "Z:${1//\//\\}"; }
-seconds() { local start end; start=$(date +%s.%N); "$@" >/dev/null; end=$(date +%s.%N); echo "$end - $start" | bc -l; }
+seconds() { local start end; start=$(date +%s.%N); "$@" >/dev/null; end=$(date +%s.%N); awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'; }
+div() { awk -v a="$1" -v b="$2" 'BEGIN { print a / b }'; }
 
 # Warm the page cache and the prefix's wineserver so neither is timed.
 cat "$pkg" >/dev/null
 /usr/lib/wine/wine64 "$cli" bogus >/dev/null 2>&1 || true
 
-rm -f "$dest" "$work/curl.bin"
+rm -f "$dest" "$work/curl.bin" "$work/range.bin"
 t_curl=$(seconds curl -s -o "$work/curl.bin" "$url")
 t_engine=$(seconds /usr/lib/wine/wine64 "$cli" verify "$url" "$url.meta" "$(winpath "$dest")")
 cmp -s "$dest" "$pkg" || { echo "engine download differs from the package"; exit 1; }
 t_verify=$(seconds /usr/lib/wine/wine64 "$cli" verify "$url" "$url.meta" "$(winpath "$dest")")
 t_sha1=$(seconds sha1sum "$dest")
+# Where (a) goes: the transfer alone (a ranged download of the whole file, no hashing).
+rm -f "$work/range.bin"
+t_range=$(seconds /usr/lib/wine/wine64 "$cli" range "$url" "$(winpath "$work/range.bin")" 0 $((mib * 1048576)))
+cmp -s "$work/range.bin" "$pkg" || { echo "ranged download differs from the package"; exit 1; }
 if grep -q "GET /package.bin HTTP" <(tail -n 1 "$work/nginx-access.log"); then
   echo "warning: the verification run requested the package"
 fi
 
 printf '(a) fresh download of %d MiB: engine %.2f s (%.0f MiB/s), curl %.2f s (%.0f MiB/s), ratio %.2f\n' \
-  "$mib" "$t_engine" "$(echo "$mib / $t_engine" | bc -l)" "$t_curl" "$(echo "$mib / $t_curl" | bc -l)" \
-  "$(echo "$t_curl / $t_engine" | bc -l)"
+  "$mib" "$t_engine" "$(div "$mib" "$t_engine")" "$t_curl" "$(div "$mib" "$t_curl")" \
+  "$(div "$t_curl" "$t_engine")"
+printf '    of which the transfer alone (download-cli range, no verification): %.2f s (%.0f MiB/s)\n' \
+  "$t_range" "$(div "$mib" "$t_range")"
 printf '(b) verify complete file:   engine %.2f s (%.0f MiB/s), sha1sum %.2f s (%.0f MiB/s), ratio %.2f\n' \
-  "$t_verify" "$(echo "$mib / $t_verify" | bc -l)" "$t_sha1" "$(echo "$mib / $t_sha1" | bc -l)" \
-  "$(echo "$t_sha1 / $t_verify" | bc -l)"
-rm -f "$dest" "$work/curl.bin"
+  "$t_verify" "$(div "$mib" "$t_verify")" "$t_sha1" "$(div "$mib" "$t_sha1")" \
+  "$(div "$t_sha1" "$t_verify")"
+rm -f "$dest" "$work/curl.bin" "$work/range.bin"
