@@ -170,6 +170,13 @@ TEST_F(DownloadSimpleTaskTest, ChangedEntityFailsTheDownload) {
   EXPECT_EQ(HexResult(recorder_->result), "0x80072EFB") << Log();
 }
 
+TEST_F(DownloadSimpleTaskTest, DestinationThatCannotBeOpenedFails) {
+  path_ = dir_.file(L"no-such-folder\\package.bin");
+  Run(NginxUrl(L"pkg.bin"), NginxUrl(L"pkg.bin.meta"));
+  EXPECT_EQ(HexResult(recorder_->result), "0x80070003");
+  EXPECT_TRUE(logger_->Contains(L"DownloadSimpleTask::PrepareStart> CreateFileW failed 3."));
+}
+
 TEST_F(DownloadSimpleTaskTest, ErrorStatusOfTheMetaFails) {
   Run(NginxUrl(L"pkg.bin"), NginxUrl(L"missing.meta"));
   EXPECT_EQ(HexResult(recorder_->result), "0x80072EFB");

@@ -132,7 +132,8 @@ bool WaitForLiveObjects(long baseline, DWORD ms) {
 bool FileIsClosed(const std::wstring& path) {
   base::UniqueFileHandle file(
       ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  return file.valid() || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  const DWORD error = ::GetLastError();
+  return file.valid() || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 std::string HexResult(long result) {

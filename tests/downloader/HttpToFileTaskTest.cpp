@@ -10,6 +10,8 @@ namespace {
 
 using namespace enginetest;
 
+constexpr int64_t kPkgBytes = 5 * 1048576 + 12345;
+
 class HttpToFileTaskTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -123,6 +125,22 @@ TEST_F(HttpToFileTaskTest, FailureTable) {
       EXPECT_EQ(file, std::string(static_cast<size_t>(c.offset + 1000), 'Z')) << "nothing written: " << c.mode;
     }
   }
+}
+
+TEST_F(HttpToFileTaskTest, WriteFailureEndsTheDownloadWithTheWin32Code) {
+  ASSERT_TRUE(testsupport::WriteFileBytes(path_, ""));
+  // A handle without write access: every WriteFile fails with access denied.
+  base::UniqueFileHandle file(::CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(file.valid());
+  auto* task = downloader::HttpToFileTask::Create(NginxUrl(L"pkg.bin").c_str(), file.get(), 0, kPkgBytes, recorder_,
+                                                  logger_);
+  ASSERT_NE(task, nullptr);
+  task->Start();
+  task->Release();
+  ASSERT_TRUE(recorder_->done.Wait());
+  EXPECT_EQ(HexResult(recorder_->result), "0x80070005");
+  EXPECT_TRUE(logger_->Contains(L"HttpToFileTask::OnData> WriteFile failed 5."));
+  EXPECT_EQ(recorder_->progressBytes, 0);
 }
 
 TEST_F(HttpToFileTaskTest, CancelBeforeStartHasNoEffect) {
