@@ -45,8 +45,8 @@ def parse_range(header, size):
     """Returns (first, last) clamped to the file, or None when absent or unusable."""
     if not header or not header.startswith("bytes="):
         return None
-    spec = header[len("bytes="):].split(",")[0].strip()
-    first, _, last = spec.partition("-")
+    first_range = header[len("bytes="):].split(",")[0].strip()
+    first, _, last = first_range.partition("-")
     try:
         if first == "":
             n = int(last)
