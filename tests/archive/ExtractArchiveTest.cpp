@@ -181,6 +181,6 @@ TEST_P(ZipSlip, FailsTheEntryAndWritesNothingOutsideTheFolder) {
 INSTANTIATE_TEST_SUITE_P(Names, ZipSlip,
                          ::testing::Values(L"slip_dotdot", L"slip_nested", L"slip_deep", L"slip_absolute",
                                            L"slip_drive", L"slip_drive_relative", L"slip_backslash",
-                                           L"slip_dots_spaces", L"slip_folder"));
+                                           L"slip_dots_spaces", L"slip_folder", L"slip_device"));
 
 }  // namespace
