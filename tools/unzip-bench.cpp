@@ -16,8 +16,8 @@ int wmain(int argc, wchar_t** argv) {
   LARGE_INTEGER frequency{}, start{}, end{};
   ::QueryPerformanceFrequency(&frequency);
   ::QueryPerformanceCounter(&start);
-  base::UniqueFileHandle file(::CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  base::UniqueFileHandle file(
+      ::CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   const bool extracted = file && stubframework::extractArchive(file.get(), argv[2], nullptr);
   ::QueryPerformanceCounter(&end);
   std::printf("%.3f\n", static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
