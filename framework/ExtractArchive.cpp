@@ -87,8 +87,8 @@ class ArchiveExtractor {
   std::wstring targetPathOf(const zip::Entry& entry) {
     const std::string raw = entry.name.substr(0, kMaxNameBytes);
     if (raw.empty()) return {};
-    const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, raw.data(), static_cast<int>(raw.size()),
-                                             nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
     if (length <= 0) return {};
     std::wstring name(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, raw.data(), static_cast<int>(raw.size()), name.data(), length);
@@ -115,15 +115,15 @@ class ArchiveExtractor {
     }
     const std::wstring parent = base::ParentFolderOf(target);
     if (!parent.empty() && !base::CreateFolderTree(parent)) return false;
-    base::UniqueFileHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    base::UniqueFileHandle file(
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
       // A full disk can already refuse the new file; the caller tells that apart.
       if (reporter_) reporter_->ReportError(::GetLastError());
       return false;
     }
     const bool written = entry.method == zip::kMethodStored ? copyStored(entry, dataOffset, file.get())
-                                                             : inflateDeflated(entry, dataOffset, file.get());
+                                                            : inflateDeflated(entry, dataOffset, file.get());
     file.reset();
     if (!written) ::DeleteFileW(target.c_str());
     return written;

@@ -8,8 +8,8 @@ namespace {
 
 // Field offsets inside the fixed-size records.
 namespace end {
-constexpr std::size_t kDiskNumber = 4, kDirectoryDisk = 6, kEntriesOnDisk = 8, kEntryCount = 10,
-                      kDirectorySize = 12, kDirectoryOffset = 16, kCommentLength = 20;
+constexpr std::size_t kDiskNumber = 4, kDirectoryDisk = 6, kEntriesOnDisk = 8, kEntryCount = 10, kDirectorySize = 12,
+                      kDirectoryOffset = 16, kCommentLength = 20;
 }
 namespace central {
 constexpr std::size_t kVersionMadeBy = 4, kFlags = 8, kMethod = 10, kTime = 12, kDate = 14, kCrc = 16,
@@ -33,9 +33,7 @@ std::uint16_t VersionNeeded(const Entry& entry) { return entry.method == kMethod
 
 }  // namespace
 
-std::uint16_t ReadLe16(const unsigned char* p) noexcept {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t ReadLe16(const unsigned char* p) noexcept { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 std::uint32_t ReadLe32(const unsigned char* p) noexcept {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -69,8 +67,8 @@ bool ParseEndRecord(const unsigned char* bytes, std::uint64_t position, std::uin
   record.directorySize = ReadLe32(bytes + end::kDirectorySize);
   record.directoryOffset = ReadLe32(bytes + end::kDirectoryOffset);
   record.commentLength = ReadLe16(bytes + end::kCommentLength);
-  const bool singleDisk = (record.diskNumber == 0 && record.directoryDisk == 0) ||
-                          (record.diskNumber == 1 && record.directoryDisk == 1);
+  const bool singleDisk =
+      (record.diskNumber == 0 && record.directoryDisk == 0) || (record.diskNumber == 1 && record.directoryDisk == 1);
   if (!singleDisk) return false;
   if (record.entriesOnDisk != record.entryCount) return false;
   if (record.directorySize < static_cast<std::uint64_t>(record.entryCount) * kCentralHeaderSize) return false;

@@ -42,8 +42,8 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
   if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart >= 0xFFFFFFFFLL) return std::nullopt;
   std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
   DWORD read = 0;
-  if (!bytes.empty() &&
-      (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())) {
+  if (!bytes.empty() && (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size())) {
     return std::nullopt;
   }
   return bytes;
@@ -134,8 +134,8 @@ bool AddToExisting(const std::wstring& archive, const Entry& newEntry, const std
 }
 
 bool CreateWithEntry(const std::wstring& archive, const Entry& newEntry, const std::string& data) {
-  base::UniqueFileHandle file(::CreateFileW(archive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  base::UniqueFileHandle file(
+      ::CreateFileW(archive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   std::string bytes;
   AppendLocalHeader(bytes, newEntry);

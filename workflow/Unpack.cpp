@@ -37,8 +37,8 @@ class LastErrorReporter final : public ZipReporter {
 
 }  // namespace
 
-ErrorHandle Unpack(const std::wstring& package, std::wstring& folder, std::wstring& setupFolder,
-                   ZipReporter* reporter, StubFramework* framework) noexcept {
+ErrorHandle Unpack(const std::wstring& package, std::wstring& folder, std::wstring& setupFolder, ZipReporter* reporter,
+                   StubFramework* framework) noexcept {
   try {
     folder.clear();
     setupFolder.clear();
@@ -47,8 +47,8 @@ ErrorHandle Unpack(const std::wstring& package, std::wstring& folder, std::wstri
     LastErrorReporter errors(reporter);
     bool extracted = false;
     if (!folder.empty()) {
-      base::UniqueFileHandle file(::CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      base::UniqueFileHandle file(::CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file) extracted = extractArchive(file.get(), folder, &errors);
     }
     if (!extracted) {

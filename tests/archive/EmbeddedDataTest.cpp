@@ -16,8 +16,8 @@ const std::wstring kText = L"Tarvik-Kanal-\u00df-\u2713-42";
 
 TEST(EmbeddedData, ReadsUtf8TextBehindTheCertificate) {
   EXPECT_EQ(readEmbeddedText(FixturePath(L"stubs\\signed_data.exe")), kText);
-  EXPECT_EQ(readEmbeddedText(FixturePath(L"stubs\\signed.exe")), L"");          // signed, nothing behind
-  EXPECT_EQ(readEmbeddedText(FixturePath(L"stubs\\packed.exe")), L"");          // not signed
+  EXPECT_EQ(readEmbeddedText(FixturePath(L"stubs\\signed.exe")), L"");           // signed, nothing behind
+  EXPECT_EQ(readEmbeddedText(FixturePath(L"stubs\\packed.exe")), L"");           // not signed
   EXPECT_EQ(readEmbeddedText(FixturePath(L"stubs\\signed_bad_utf8.exe")), L"");  // not UTF-8
   EXPECT_EQ(readEmbeddedText(FixturePath(L"stubs\\missing.exe")), L"");
 }

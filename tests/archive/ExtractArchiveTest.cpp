@@ -26,10 +26,16 @@ const std::map<std::wstring, std::string>& PackageTree() {
 std::map<std::wstring, std::string> Subset(const std::map<std::wstring, std::string>& all, size_t count) {
   std::map<std::wstring, std::string> out;
   // The first entries in archive order: Load.html, then the css files and so on.
-  static const wchar_t* const kFirstTen[] = {
-      L"Load.html", L"common\\css\\main.css", L"common\\css\\fonts.css", L"common\\css\\buttons.css",
-      L"common\\css\\progress.css", L"common\\img\\logo.png", L"common\\img\\close.png", L"common\\img\\min.png",
-      L"common\\img\\check.png", L"common\\img\\bar.png"};
+  static const wchar_t* const kFirstTen[] = {L"Load.html",
+                                             L"common\\css\\main.css",
+                                             L"common\\css\\fonts.css",
+                                             L"common\\css\\buttons.css",
+                                             L"common\\css\\progress.css",
+                                             L"common\\img\\logo.png",
+                                             L"common\\img\\close.png",
+                                             L"common\\img\\min.png",
+                                             L"common\\img\\check.png",
+                                             L"common\\img\\bar.png"};
   for (size_t i = 0; i < count && i < 10; ++i) out[kFirstTen[i]] = all.at(kFirstTen[i]);
   return out;
 }
@@ -50,33 +56,33 @@ TEST_P(PackageArchives, ExtractsEveryFileWithItsBytesAndFolderTree) {
   EXPECT_EQ(ReadTree(target), expected);
   EXPECT_TRUE(reporter.errors.empty());
   if (GetParam().entries == 56) {
-    for (const wchar_t* folder : {L"common\\css", L"common\\img", L"common\\js", L"config", L"pages\\welcome",
-                                  L"pages\\finish"}) {
+    for (const wchar_t* folder :
+         {L"common\\css", L"common\\img", L"common\\js", L"config", L"pages\\welcome", L"pages\\finish"}) {
       EXPECT_TRUE(base::DirectoryExists(base::JoinPath(target, folder))) << folder;
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Archives, PackageArchives,
-    ::testing::Values(PackageCase{L"package56_py.zip", 56}, PackageCase{L"package56_infozip.zip", 56},
-                      PackageCase{L"package56_infozip_stored.zip", 56},
-                      PackageCase{L"package56_infozip_nodirs.zip", 56},
-                      // Behind 70,002 bytes of image: offsets from the archive's start ...
-                      PackageCase{L"appended_relative.bin", 10},
-                      // ... and offsets adjusted to the file's start (zip -A).
-                      PackageCase{L"appended_absolute.bin", 10},
-                      // With a 21,296-byte table behind the archive, as a signed stub has.
-                      PackageCase{L"trailing_table.bin", 10}));
+INSTANTIATE_TEST_SUITE_P(Archives, PackageArchives,
+                         ::testing::Values(PackageCase{L"package56_py.zip", 56},
+                                           PackageCase{L"package56_infozip.zip", 56},
+                                           PackageCase{L"package56_infozip_stored.zip", 56},
+                                           PackageCase{L"package56_infozip_nodirs.zip", 56},
+                                           // Behind 70,002 bytes of image: offsets from the archive's start ...
+                                           PackageCase{L"appended_relative.bin", 10},
+                                           // ... and offsets adjusted to the file's start (zip -A).
+                                           PackageCase{L"appended_absolute.bin", 10},
+                                           // With a 21,296-byte table behind the archive, as a signed stub has.
+                                           PackageCase{L"trailing_table.bin", 10}));
 
 TEST(ExtractArchive, FolderEntriesAreMadeByTrailingSlashOrByAttribute) {
   struct Case {
     const wchar_t* file;
     std::vector<std::wstring> folders;
   };
-  for (const Case& c : {Case{L"py_stored_dirs.zip", {L"bin", L"docs", L"empty"}},
-                        Case{L"slash_attr_clear.zip", {L"made_by_slash"}},
-                        Case{L"attr_without_slash.zip", {L"made_by_attr"}}}) {
+  for (const Case& c :
+       {Case{L"py_stored_dirs.zip", {L"bin", L"docs", L"empty"}}, Case{L"slash_attr_clear.zip", {L"made_by_slash"}},
+        Case{L"attr_without_slash.zip", {L"made_by_attr"}}}) {
     testsupport::ScopedTempDir scratch;
     ASSERT_TRUE(ExtractFile(FixturePath(c.file), scratch.path(), nullptr)) << c.file;
     auto folders = archivetest::ListFolders(scratch.path());
@@ -181,6 +187,6 @@ TEST_P(ZipSlip, FailsTheEntryAndWritesNothingOutsideTheFolder) {
 INSTANTIATE_TEST_SUITE_P(Names, ZipSlip,
                          ::testing::Values(L"slip_dotdot", L"slip_nested", L"slip_deep", L"slip_absolute",
                                            L"slip_drive", L"slip_drive_relative", L"slip_backslash",
-                                           L"slip_dots_spaces", L"slip_folder"));
+                                           L"slip_dots_spaces", L"slip_folder", L"slip_device"));
 
 }  // namespace

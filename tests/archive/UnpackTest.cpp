@@ -138,7 +138,8 @@ TEST(AddFileToArchive, CreatesAMissingArchiveAndAppendsToIt) {
   ASSERT_TRUE(zip::AddFileToArchive(scratch.file(L"second.log"), archive));
   testsupport::ScopedTempDir out;
   ASSERT_TRUE(ExtractFile(archive, out.path(), nullptr));
-  EXPECT_EQ(ReadTree(out.path()), (std::map<std::wstring, std::string>{{L"note.txt", kNote}, {L"second.log", kSecond}}));
+  EXPECT_EQ(ReadTree(out.path()),
+            (std::map<std::wstring, std::string>{{L"note.txt", kNote}, {L"second.log", kSecond}}));
   EXPECT_LT(testsupport::ReadFileBytes(archive).size(), kNote.size());  // the note was deflated
 }
 

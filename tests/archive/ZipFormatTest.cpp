@@ -147,9 +147,9 @@ TEST(EntryKinds, FoldersByTrailingSlashOrAttributeAndSupportedMethods) {
     std::uint16_t method, flags;
     bool supported;
   };
-  for (const Case& c : {Case{0, 0, true}, Case{8, 0, true}, Case{8, 0x0008, true}, Case{8, 0x0800, true},
-                        Case{9, 0, false}, Case{12, 0, false}, Case{8, 0x0001, false}, Case{0, 0x0020, false},
-                        Case{8, 0x0040, false}}) {
+  for (const Case& c :
+       {Case{0, 0, true}, Case{8, 0, true}, Case{8, 0x0008, true}, Case{8, 0x0800, true}, Case{9, 0, false},
+        Case{12, 0, false}, Case{8, 0x0001, false}, Case{0, 0x0020, false}, Case{8, 0x0040, false}}) {
     entry.method = c.method;
     entry.flags = c.flags;
     EXPECT_EQ(IsSupportedEntry(entry), c.supported) << c.method << " " << c.flags;
@@ -161,15 +161,30 @@ TEST(EntryNames, OnlyNamesThatStayInsideTheFolderAreContained) {
     const wchar_t* name;
     bool contained;
   };
-  for (const Case& c : {Case{L"a.txt", true}, Case{L"a\\b\\c.txt", true}, Case{L"a/b/", true},
-                        Case{L".\\a.txt", true}, Case{L"a..b\\c", true}, Case{L"..a\\b", true},
-                        Case{L"a\\b..\\c", true}, Case{L"", false}, Case{L"..", false}, Case{L"..\\a", false},
-                        Case{L"a\\..\\..\\b", false}, Case{L"a/../b", false}, Case{L"\\a", false},
-                        Case{L"/a", false}, Case{L"\\\\server\\share\\a", false}, Case{L"C:\\a", false},
-                        Case{L"C:a", false}, Case{L"a.txt:stream", false}, Case{L"a\\...\\b", false},
-                        Case{L"a\\.. \\b", false}, Case{L"a\\. .\\b", false}, Case{L"a\\..", false}}) {
-    EXPECT_EQ(IsContainedEntryName(std::wstring_view(c.name)), c.contained) << "\"" << testing::PrintToString(c.name)
-                                                                             << "\"";
+  for (const Case& c : {Case{L"a.txt", true},
+                        Case{L"a\\b\\c.txt", true},
+                        Case{L"a/b/", true},
+                        Case{L".\\a.txt", true},
+                        Case{L"a..b\\c", true},
+                        Case{L"..a\\b", true},
+                        Case{L"a\\b..\\c", true},
+                        Case{L"", false},
+                        Case{L"..", false},
+                        Case{L"..\\a", false},
+                        Case{L"a\\..\\..\\b", false},
+                        Case{L"a/../b", false},
+                        Case{L"\\a", false},
+                        Case{L"/a", false},
+                        Case{L"\\\\server\\share\\a", false},
+                        Case{L"C:\\a", false},
+                        Case{L"C:a", false},
+                        Case{L"a.txt:stream", false},
+                        Case{L"a\\...\\b", false},
+                        Case{L"a\\.. \\b", false},
+                        Case{L"a\\. .\\b", false},
+                        Case{L"a\\..", false}}) {
+    EXPECT_EQ(IsContainedEntryName(std::wstring_view(c.name)), c.contained)
+        << "\"" << testing::PrintToString(c.name) << "\"";
     std::string narrow;
     for (const wchar_t* p = c.name; *p; ++p) narrow += static_cast<char>(*p);
     EXPECT_EQ(IsContainedEntryName(std::string_view(narrow)), c.contained) << narrow;

@@ -166,6 +166,7 @@ def zip_slip_archives():
         "slip_backslash": "..\\evil_backslash.txt",
         "slip_dots_spaces": "a/.. /evil_dots_spaces.txt",
         "slip_folder": "../evil_folder/",
+        "slip_device": "sub/NUL",
     }
     return {key: zip_bytes([good, (name, None if name.endswith("/") else b"evil\r\n", None)])
             for key, name in names.items()}
