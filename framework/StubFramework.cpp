@@ -10,6 +10,7 @@
 #include "framework/ResourceFolder.h"
 #include "framework/StubConfig.h"
 #include "framework/TempFolder.h"
+#include "services/Analytics.h"
 
 #include <objbase.h>
 
@@ -60,6 +61,7 @@ StubFramework::StubFramework(base::UniqueHandle instanceMutex, const Options& op
   }
   config_.reset(new (std::nothrow) StubConfig(options_.buildVersion));
   loadResources();
+  analytics_.reset(new (std::nothrow) core::Analytics(config_.get(), log_.get(), options_.tempPath));
 }
 
 void StubFramework::loadResources() {
@@ -79,6 +81,7 @@ void StubFramework::loadResources() {
 bool StubFramework::packageLoaded() const { return resources_ && resources_->loaded; }
 
 StubFramework::~StubFramework() {
+  analytics_.reset();
   if (resources_ && !resources_->folder.empty() && base::PathExists(resources_->folder)) {
     if (!deleteFolder(resources_->folder)) debug::error(this, L"Delete Temp folder failed!");
   }
@@ -110,6 +113,7 @@ void StubFramework::runWindow() {
 }
 
 void StubFramework::mainFlow() {
+  if (analytics_) analytics_->LogAnalyticsStart();
   if (packageLoaded()) {
     const HRESULT comResult = ::CoInitialize(nullptr);
     runWindow();
@@ -121,6 +125,7 @@ void StubFramework::mainFlow() {
   const int status = config_->getStatus();
   const std::wstring option = config_->properties().get(kUninstallOptionProperty);
   if (status < ENVIRONMENT_NOT_MEET) config_->setStatus(fixUpStatus(status, option.c_str()));
+  if (analytics_) analytics_->LogAnalyticsEnd();
   runEpilogue(status);
 }
 
@@ -130,6 +135,10 @@ void StubFramework::runEpilogue(int statusBeforeFixUp) {
     if (log_) {
       log_->close();
       if (!log_->path().empty()) appendReportFile(log_->path());
+    }
+    if (analytics_) {
+      analytics_->setReportFiles(reportFiles());
+      analytics_->SendErrorReport();
     }
   }
   copyLog();

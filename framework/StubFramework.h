@@ -20,6 +20,9 @@ class InstallerLog;
 class StubConfig;
 class ResourceFolder;
 class ExternalMethods;
+namespace core {
+class Analytics;
+}
 
 class StubFramework {
  public:
@@ -48,6 +51,7 @@ class StubFramework {
   InstallerLog* log() const { return log_.get(); }
   StubConfig* config() const { return config_.get(); }
   ResourceFolder* resources() const { return resources_.get(); }
+  core::Analytics* analytics() const { return analytics_.get(); }
   bool packageLoaded() const;
 
   // Files to be zipped into the next error report.
@@ -77,6 +81,7 @@ class StubFramework {
   std::unique_ptr<InstallerLog> log_;
   std::unique_ptr<StubConfig> config_;
   std::unique_ptr<ResourceFolder> resources_;
+  std::unique_ptr<core::Analytics> analytics_;
   base::UniqueHandle instanceMutex_;
   base::CriticalSection reportFilesLock_;
   std::vector<std::wstring> reportFiles_;
