@@ -2,10 +2,32 @@
 
 #include "BuildConfig.h"
 
+#include <atomic>
+
 namespace stubframework::core {
 
+namespace {
+std::atomic<unsigned short> g_portOverride{0};
+}
+
 const wchar_t* ServiceHostName() noexcept { return build::kServiceHost; }
-unsigned short ServicePort() noexcept { return build::kServicePort; }
+
+unsigned short ServicePort() noexcept {
+  if constexpr (!build::kServiceUsesTls) {
+    if (const unsigned short port = g_portOverride.load()) return port;
+  }
+  return build::kServicePort;
+}
+
+bool OverrideServicePort(unsigned short port) noexcept {
+  if constexpr (build::kServiceUsesTls) {
+    (void)port;
+    return false;
+  } else {
+    g_portOverride.store(port);
+    return true;
+  }
+}
 bool ServiceUsesTls() noexcept { return build::kServiceUsesTls; }
 
 std::wstring ServiceUrl(const std::wstring& path) {

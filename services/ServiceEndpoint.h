@@ -11,6 +11,11 @@ const wchar_t* ServiceHostName() noexcept;
 unsigned short ServicePort() noexcept;
 bool ServiceUsesTls() noexcept;
 
+// Points a plain-HTTP (loopback) build at another port for the rest of the
+// process; 0 restores the build's port. Refused (false) in builds that use TLS,
+// so a release stub always talks to the host it was built for.
+bool OverrideServicePort(unsigned short port) noexcept;
+
 // "https://<host>[:<port>]<path>" (http without TLS); the port is written only
 // when it is not the scheme's default.
 std::wstring ServiceUrl(const std::wstring& path);
