@@ -10,6 +10,7 @@ so a test can change them between requests:
   tokenAnswer    "tokenized" (a JSON answer with "tokenizedUrl" among other
                  fields), "missing" (a JSON answer without it), or a literal
                  answer in which {url} stands for the posted URL
+  tokenAnswerBase64  when set, the exact answer bytes (base64) of "/v1/token"
   embargoStatus  HTTP status of "/v1/isInEmbargoedCountry" answers (200)
   embargoAnswer  the literal answer of "/v1/isInEmbargoedCountry"
 
@@ -51,8 +52,11 @@ class Host:
         self.lock = threading.Lock()
         self.sequence = 0
         os.makedirs(uploads, exist_ok=True)
+        # Every start begins a fresh record with the default answers.
         with open(record_path, "w", encoding="ascii"):
             pass
+        with open(config_path, "w", encoding="utf-8") as f:
+            f.write("{}")
 
     def config(self):
         config = dict(DEFAULT_CONFIG)
@@ -103,9 +107,10 @@ def tokenized_answer(config, url):
     mode = config["tokenAnswer"]
     if mode == "tokenized":
         separator = "&" if "?" in url else "?"
-        return json.dumps({"requestId": "r-0001", "tokenizedUrl": url + separator + "token=T0K3N", "expiresIn": 300})
+        answer = {"requestId": "r-0001", "tokenizedUrl": url + separator + "token=T0K3N", "expiresIn": 300}
+        return json.dumps(answer, ensure_ascii=False)
     if mode == "missing":
-        return json.dumps({"requestId": "r-0001", "error": "unknown package"})
+        return json.dumps({"requestId": "r-0001", "error": "unknown package"}, ensure_ascii=False)
     return mode.replace("{url}", url)
 
 
@@ -136,7 +141,10 @@ def make_handler(host):
                 entry.update(describe_body(body))
             if parsed.path == "/v1/token":
                 status = int(config["tokenStatus"])
-                answer = tokenized_answer(config, body.decode("utf-8", "replace")).encode("utf-8")
+                if config.get("tokenAnswerBase64"):
+                    answer = base64.b64decode(config["tokenAnswerBase64"])
+                else:
+                    answer = tokenized_answer(config, body.decode("utf-8", "replace")).encode("utf-8")
             elif parsed.path == "/v1/isInEmbargoedCountry":
                 status = int(config["embargoStatus"])
                 answer = config["embargoAnswer"].encode("utf-8")
