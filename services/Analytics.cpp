@@ -29,8 +29,8 @@ constexpr wchar_t kCountryProperty[] = L"Country";
 constexpr wchar_t kArchiveName[] = L"log.zip";
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  base::UniqueFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  base::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   LARGE_INTEGER size = {};
   if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
@@ -155,8 +155,8 @@ base::UniqueHandle Analytics::TrackUserActivity(const std::wstring& activity) {
   if (log_) log_->debug(L"EMTrackUserActivity");
   if (!config_) return {};
   auto job = std::make_unique<ActivityJob>();
-  job->document = base::WideToUtf8(BuildUserActivityXml(config_->requestToken(), config_->productId(),
-                                                         config_->productVersion(), activity));
+  job->document = base::WideToUtf8(
+      BuildUserActivityXml(config_->requestToken(), config_->productId(), config_->productVersion(), activity));
   job->activity = activity;
   job->log = activityLog_;
   HANDLE thread = ::CreateThread(nullptr, 0, &TrackUserActivityThreadFunc, job.get(), 0, nullptr);

@@ -6,7 +6,9 @@ namespace stubframework::core {
 
 namespace {
 
-bool IsAsciiAlnum(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9'); }
+bool IsAsciiAlnum(wchar_t c) {
+  return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9');
+}
 
 std::wstring AsciiLower(std::wstring text) {
   for (wchar_t& c : text) {

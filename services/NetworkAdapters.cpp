@@ -16,7 +16,8 @@ namespace stubframework::core {
 namespace {
 
 // {AD498944-762F-11D0-8DCB-00C04FC3358C}: the network-adapter device interface class.
-constexpr GUID kNetworkAdapterInterfaceClass = {0xad498944, 0x762f, 0x11d0, {0x8d, 0xcb, 0x00, 0xc0, 0x4f, 0xc3, 0x35, 0x8c}};
+constexpr GUID kNetworkAdapterInterfaceClass = {
+    0xad498944, 0x762f, 0x11d0, {0x8d, 0xcb, 0x00, 0xc0, 0x4f, 0xc3, 0x35, 0x8c}};
 constexpr DWORD kDescriptionCharacters = 1023;
 
 struct DeviceInfoSetTraits {
@@ -50,8 +51,8 @@ std::wstring DescriptionOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
 
 std::vector<NetworkAdapter> ListNetworkAdapters() {
   std::vector<NetworkAdapter> adapters;
-  UniqueDeviceInfoSet set(::SetupDiGetClassDevsW(&kNetworkAdapterInterfaceClass, nullptr, nullptr,
-                                                 DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  UniqueDeviceInfoSet set(
+      ::SetupDiGetClassDevsW(&kNetworkAdapterInterfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
   if (!set) return adapters;
   for (DWORD index = 0;; ++index) {
     SP_DEVICE_INTERFACE_DATA interfaceData = {};
@@ -73,8 +74,8 @@ std::vector<NetworkAdapter> ListNetworkAdapters() {
 }
 
 std::wstring QueryPermanentAddress(const std::wstring& devicePath) {
-  base::UniqueFileHandle device(::CreateFileW(devicePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
+  base::UniqueFileHandle device(
+      ::CreateFileW(devicePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!device) return {};
   ULONG oid = OID_802_3_PERMANENT_ADDRESS;
   uint8_t address[8] = {};

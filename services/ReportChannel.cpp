@@ -24,7 +24,9 @@ class BrowserProxyConfig {
   BrowserProxyConfig(const BrowserProxyConfig&) = delete;
   BrowserProxyConfig& operator=(const BrowserProxyConfig&) = delete;
 
-  const wchar_t* proxy() const { return read_ && config_.lpszProxy && *config_.lpszProxy ? config_.lpszProxy : nullptr; }
+  const wchar_t* proxy() const {
+    return read_ && config_.lpszProxy && *config_.lpszProxy ? config_.lpszProxy : nullptr;
+  }
   const wchar_t* bypass() const { return config_.lpszProxyBypass; }
 
  private:

@@ -14,8 +14,8 @@ namespace stubframework::core {
 std::wstring ExtractTokenizedUrl(std::wstring_view answer);
 
 struct RegionVerdict {
-  std::wstring country;    // text of the first <country> element, empty when absent
-  std::wstring isEmbargo;  // text of the first <isEmbargo> element, empty when absent
+  std::wstring country;                                    // text of the first <country> element, empty when absent
+  std::wstring isEmbargo;                                  // text of the first <isEmbargo> element, empty when absent
   bool embargoed() const { return isEmbargo == L"true"; }  // case-sensitive
 };
 

@@ -38,8 +38,8 @@ base::UniqueFileHandle OpenExclusive(const std::wstring& path, DWORD access, DWO
 
 std::wstring StoredMachineIdPath() {
   wchar_t common[MAX_PATH] = {};
-  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                common))) {
+  if (FAILED(
+          ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, common))) {
     return {};
   }
   const std::wstring folder = base::JoinPath(common, L"UniqueId");
@@ -75,8 +75,7 @@ bool StoreMachineId(const std::wstring& path, const std::wstring& id) {
                reinterpret_cast<BYTE*>(const_cast<wchar_t*>(id.data()))};
   DATA_BLOB entropy = EntropyBlob();
   DATA_BLOB out = {};
-  if (!::CryptProtectData(&in, nullptr, &entropy, nullptr, nullptr,
-                          CRYPTPROTECT_LOCAL_MACHINE, &out)) {
+  if (!::CryptProtectData(&in, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_LOCAL_MACHINE, &out)) {
     return false;
   }
   base::UniqueLocalMem protectedData(out.pbData);

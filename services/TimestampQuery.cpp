@@ -15,8 +15,8 @@ std::wstring AppendTimestampQuery(const std::wstring& url, const UtcTime& time) 
 std::wstring AddTimestampQuery(const std::wstring& url) {
   SYSTEMTIME now = {};
   ::GetSystemTime(&now);
-  return AppendTimestampQuery(url, UtcTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                                           now.wMilliseconds});
+  return AppendTimestampQuery(
+      url, UtcTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds});
 }
 
 }  // namespace stubframework::core

@@ -9,6 +9,7 @@
 #include <urlmon.h>
 #include <wininet.h>
 
+#include <cstring>
 #include <vector>
 
 namespace stubframework::core {
@@ -24,15 +25,17 @@ struct WinInetHandleTraits {
 };
 using UniqueWinInetHandle = base::UniqueAny<WinInetHandleTraits>;
 
-// The browser's user agent; empty when the system cannot tell it.
+// The browser's user agent; empty when the system cannot tell it. The buffer
+// starts empty (a valid pointer with size 0: a null buffer is refused outright)
+// and grows to the size the call asks for.
 std::wstring BrowserUserAgent() {
-  std::vector<char> buffer;
+  std::vector<char> buffer(1, '\0');
   DWORD size = 0;
   for (int attempt = 0; attempt < 8; ++attempt) {
-    const HRESULT hr = ::ObtainUserAgentString(0, buffer.empty() ? nullptr : buffer.data(), &size);
-    if (SUCCEEDED(hr)) return buffer.empty() ? std::wstring() : base::AnsiToWide(std::string(buffer.data()));
-    if (hr != E_OUTOFMEMORY || size == 0 || size <= buffer.size()) return {};
-    buffer.assign(size, '\0');
+    const HRESULT hr = ::ObtainUserAgentString(0, buffer.data(), &size);
+    if (SUCCEEDED(hr)) return base::AnsiToWide(std::string(buffer.data(), strnlen(buffer.data(), buffer.size())));
+    if (hr != E_OUTOFMEMORY || size <= buffer.size()) return {};
+    buffer.assign(size + 1, '\0');
   }
   return {};
 }
@@ -67,10 +70,9 @@ bool PostToUrl(const std::wstring& url, const std::string& body, std::string& re
   UniqueWinInetHandle root(
       ::InternetOpenW(agent.empty() ? nullptr : agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!root) return false;
-  UniqueWinInetHandle connection(::InternetConnectW(root.get(), host.c_str(), parts.nPort,
-                                                    user.empty() ? nullptr : user.c_str(),
-                                                    password.empty() ? nullptr : password.c_str(),
-                                                    INTERNET_SERVICE_HTTP, 0, 0));
+  UniqueWinInetHandle connection(
+      ::InternetConnectW(root.get(), host.c_str(), parts.nPort, user.empty() ? nullptr : user.c_str(),
+                         password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return false;
   UniqueWinInetHandle request(::HttpOpenRequestW(connection.get(), L"POST", path.c_str(), nullptr, nullptr, nullptr,
                                                  secure ? INTERNET_FLAG_SECURE : 0, 0));

@@ -44,12 +44,11 @@ class AnalyticsClient : public ::testing::Test {
            base::WideToUtf8(config_.country()) + "</country><mainApp><productId>TRVK</productId>" +
            "<productVersion>64.2.0.7</productVersion><channelId>" + base::WideToUtf8(config_.channelId()) +
            "</channelId><installLanguage>English</installLanguage><status>" + status + "</status>" +
-           externalProperties + "</mainApp><error></error><userEnvironment><OS>" +
-           base::WideToUtf8(config_.osName()) + "</OS><language>" + base::WideToUtf8(row ? row->englishName : L"") +
-           "</language><architecture>x64</architecture><defaultBrowser>" +
-           base::WideToUtf8(config_.defaultBrowser()) + "</defaultBrowser></userEnvironment>" +
-           "<TVDLMVersion>1.0</TVDLMVersion><machineId>" + base::WideToUtf8(config_.machineId()) +
-           "</machineId></TVDLMAnalytics>";
+           externalProperties + "</mainApp><error></error><userEnvironment><OS>" + base::WideToUtf8(config_.osName()) +
+           "</OS><language>" + base::WideToUtf8(row ? row->englishName : L"") +
+           "</language><architecture>x64</architecture><defaultBrowser>" + base::WideToUtf8(config_.defaultBrowser()) +
+           "</defaultBrowser></userEnvironment>" + "<TVDLMVersion>1.0</TVDLMVersion><machineId>" +
+           base::WideToUtf8(config_.machineId()) + "</machineId></TVDLMAnalytics>";
   }
 
   // The analytics reports of this test's configuration, in arrival order.
@@ -146,8 +145,8 @@ TEST_F(AnalyticsClient, RegionCheckReadsTheVerdictAndSetsCountry) {
       {"", 200, false, L""},
   };
   for (const auto& c : cases) {
-    ScopedHostAnswers answers(host_, std::string(R"({"embargoAnswer": ")") + c.answer +
-                                         R"(", "embargoStatus": )" + std::to_string(c.status) + "}");
+    ScopedHostAnswers answers(host_, std::string(R"({"embargoAnswer": ")") + c.answer + R"(", "embargoStatus": )" +
+                                         std::to_string(c.status) + "}");
     ASSERT_TRUE(answers.applied());
     config_.properties().set(L"Country", L"stale");
     EXPECT_EQ(analytics_.IsInEmbargoedCountry(), c.embargoed) << c.answer;
@@ -162,9 +161,9 @@ TEST_F(AnalyticsClient, RegionCheckReadsTheVerdictAndSetsCountry) {
   EXPECT_EQ(requests[0].header("Content-Type"), "application/xml");
   EXPECT_EQ(requests[0].body, "<RegionRestrictions><token>" + token() +
                                   "</token><productId>TRVK</productId><productVersion>64.2.0.7</productVersion>"
-                                  "<channel>test</channel><os>" + base::WideToUtf8(config_.osName()) +
-                                  "</os><machineId>" + base::WideToUtf8(config_.machineId()) +
-                                  "</machineId></RegionRestrictions>");
+                                  "<channel>test</channel><os>" +
+                                  base::WideToUtf8(config_.osName()) + "</os><machineId>" +
+                                  base::WideToUtf8(config_.machineId()) + "</machineId></RegionRestrictions>");
 }
 
 TEST_F(AnalyticsClient, ConnectivityAndMachineIdAnswerWithTheirLogLines) {
@@ -207,7 +206,7 @@ TEST_F(AnalyticsClient, ErrorReportUploadsTheListedFilesAsOneZip) {
   EXPECT_EQ(archive->items[1].str("name"), "second.txt");
   EXPECT_EQ(archive->items[1].str("body"), std::string(5000, 'z'));
   EXPECT_TRUE(testsupport::ListFolder(scratch_.path()).empty());  // the scratch folder is gone
-  EXPECT_EQ(analytics_.reportFiles().size(), 2u);                  // the list stays
+  EXPECT_EQ(analytics_.reportFiles().size(), 2u);                 // the list stays
 }
 
 TEST_F(AnalyticsClient, ErrorReportStopsAtAFileThatCannotBeAdded) {

@@ -72,7 +72,8 @@ TEST(StoredMachineId, MissingEmptyOrForeignFilesDoNotLoad) {
   EXPECT_FALSE(LoadStoredMachineId(dir.file(L"missing"), id));
   ASSERT_TRUE(testsupport::WriteFileBytes(dir.file(L"empty"), ""));
   EXPECT_FALSE(LoadStoredMachineId(dir.file(L"empty"), id));
-  ASSERT_TRUE(testsupport::WriteFileBytes(dir.file(L"plain"), std::string(reinterpret_cast<const char*>(kSampleId), 76)));
+  ASSERT_TRUE(
+      testsupport::WriteFileBytes(dir.file(L"plain"), std::string(reinterpret_cast<const char*>(kSampleId), 76)));
   EXPECT_FALSE(LoadStoredMachineId(dir.file(L"plain"), id));
   EXPECT_EQ(id, L"unchanged");
 }

@@ -33,6 +33,7 @@ TEST_F(ServiceClient, TokenizeReplacesTheUrlWithTheAnsweredOne) {
   ASSERT_TRUE(host_.waitFor("/v1/token", marker, request));
   EXPECT_EQ(request.method, "POST");
   EXPECT_EQ(request.body, base::WideToUtf8(original));
+  EXPECT_EQ(request.header("User-Agent").rfind("Mozilla/", 0), 0u);  // the browser's user agent
   EXPECT_EQ(request.header("Content-Length"), std::to_string(base::WideToUtf8(original).size()));
 }
 
@@ -47,7 +48,8 @@ TEST_F(ServiceClient, TokenizeKeepsTheUrlWhenTheAnswerHasNoTokenizedUrl) {
 
 TEST_F(ServiceClient, TokenizeUsesAnAnswerWithTheKeyEvenWithAnErrorStatus) {
   ScopedHostAnswers answers(
-      host_, R"({"tokenStatus": 500, "tokenAnswer": "{\"error\":\"busy\",\"tokenizedUrl\":\"https://cdn.test/x?sig=\u00e9\"}"})");
+      host_,
+      R"({"tokenStatus": 500, "tokenAnswer": "{\"error\":\"busy\",\"tokenizedUrl\":\"https://cdn.test/x?sig=\u00e9\"}"})");
   ASSERT_TRUE(answers.applied());
   std::wstring url = L"http://cdn.test/" + base::Utf8ToWide(UniqueMarker());
   ASSERT_TRUE(TokenizeUrl(url));

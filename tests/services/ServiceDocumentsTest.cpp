@@ -65,13 +65,26 @@ TEST(AnalyticsXml, UserActivityAndRegionCheckUseTheirOwnElementNames) {
 
 TEST(StatusTexts, MapEveryKnownCodeAndNothingElse) {
   const std::pair<int, const wchar_t*> cases[] = {
-      {0, L"started"},         {1, L"completed"},          {2, L"error occurred"},
-      {3, L"canceled"},        {4, L"environment not supported"}, {5, L"downloaded"},
-      {6, L"stub failed"},     {71, L"modify completed"}, {72, L"modify error occurred"},
-      {73, L"modify canceled"}, {81, L"repair completed"}, {82, L"repair error occurred"},
-      {83, L"repair canceled"}, {91, L"remove completed"}, {92, L"remove error occurred"},
-      {93, L"remove canceled"}, {7, L""},                 {70, L""},
-      {-1, L""},               {2147483647, L""},
+      {0, L"started"},
+      {1, L"completed"},
+      {2, L"error occurred"},
+      {3, L"canceled"},
+      {4, L"environment not supported"},
+      {5, L"downloaded"},
+      {6, L"stub failed"},
+      {71, L"modify completed"},
+      {72, L"modify error occurred"},
+      {73, L"modify canceled"},
+      {81, L"repair completed"},
+      {82, L"repair error occurred"},
+      {83, L"repair canceled"},
+      {91, L"remove completed"},
+      {92, L"remove error occurred"},
+      {93, L"remove canceled"},
+      {7, L""},
+      {70, L""},
+      {-1, L""},
+      {2147483647, L""},
   };
   for (const auto& [code, text] : cases) EXPECT_EQ(StatusText(code), text) << code;
 }
@@ -151,7 +164,8 @@ TEST(MachineIdRules, AdapterFilterLooksAtTheFrontOfPathAndDescription) {
       {L"\\\\?\\PCI#VEN_8086", L"12345678microsoft", true},
       {L"\\\\?\\PCI#VEN_8086", L"1234567microsoft", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsPhysicalAdapter(c.path, c.description), c.kept) << c.path << L" " << c.description;
+  for (const Case& c : cases)
+    EXPECT_EQ(IsPhysicalAdapter(c.path, c.description), c.kept) << c.path << L" " << c.description;
 }
 
 TEST(MachineIdRules, FormatsAddressesAndDigests) {

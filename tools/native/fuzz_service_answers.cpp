@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (ExtractTokenizedUrl(text).size() > size) std::abort();
 
   const std::wstring body = BuildMachineIdBody(text);
-  if (!body.empty() && (body.size() != 36 || body[8] != L'-' || body[13] != L'-' || body[18] != L'-' ||
-                        body[23] != L'-')) {
+  if (!body.empty() &&
+      (body.size() != 36 || body[8] != L'-' || body[13] != L'-' || body[18] != L'-' || body[23] != L'-')) {
     std::abort();
   }
   const size_t half = text.size() / 2;
