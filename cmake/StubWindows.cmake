@@ -32,9 +32,15 @@ function(stub_windows_path out path)
 endfunction()
 
 # Appends the zipped page package to a linked executable, when the packer exists.
+# The executable is relinked (and so repacked) whenever a page file changes.
 function(stub_pack_ui_package target)
   if(EXISTS ${CMAKE_SOURCE_DIR}/tools/pack_ui_package.py)
+    file(GLOB_RECURSE package_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uipackage/*)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+                 ${package_files} ${CMAKE_SOURCE_DIR}/tools/pack_ui_package.py)
+    # Tests also run the stub without pages: keep a copy from before the packing.
     add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${CMAKE_BINARY_DIR}/${target}-nopages.exe
       COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/pack_ui_package.py
               ${CMAKE_SOURCE_DIR}/uipackage $<TARGET_FILE:${target}>
       COMMENT "Appending the page package to ${target}")

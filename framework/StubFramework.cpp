@@ -10,6 +10,9 @@
 #include "framework/ResourceFolder.h"
 #include "framework/StubConfig.h"
 #include "framework/TempFolder.h"
+#include "htmlui/HtmlExternal.h"
+#include "htmlui/MainWindow.h"
+#include "methods/ExternalMethods.h"
 #include "services/Analytics.h"
 
 #include <objbase.h>
@@ -62,30 +65,21 @@ StubFramework::StubFramework(base::UniqueHandle instanceMutex, const Options& op
   config_.reset(new (std::nothrow) StubConfig(options_.buildVersion));
   loadResources();
   analytics_.reset(new (std::nothrow) core::Analytics(config_.get(), log_.get(), options_.tempPath));
+  external_ = new (std::nothrow) core::HtmlExternal(this);
 }
 
 void StubFramework::loadResources() {
-  resources_.reset(new (std::nothrow) ResourceFolder());
-  if (!resources_) return;
-  resources_->folder = createTemporaryFolder(options_.tempPath);
-  if (resources_->folder.empty()) {
-    debug::error(this, L"create temporary folder failed!");
-    return;
-  }
-  // Extraction of the appended package fills `loaded`; without it no window is shown.
-  if (resources_->loaded) {
-    debug::debug(this, L"load resource success, temporary folder path : %s", resources_->folder.c_str());
-  }
+  // Makes the package folder and extracts the appended package; without it no
+  // window is shown. The folder goes with the object (at destruction).
+  resources_.reset(new (std::nothrow) ResourceFolder(log_.get()));
+  if (resources_) resources_->load(options_.tempPath);
 }
 
 bool StubFramework::packageLoaded() const { return resources_ && resources_->loaded; }
 
 StubFramework::~StubFramework() {
   analytics_.reset();
-  if (resources_ && !resources_->folder.empty() && base::PathExists(resources_->folder)) {
-    if (!deleteFolder(resources_->folder)) debug::error(this, L"Delete Temp folder failed!");
-  }
-  resources_.reset();
+  resources_.reset();  // deletes the package folder, logging a failure
   config_.reset();
   if (g_failureLog.load() == log_.get()) {
     base::SetFailureHook(nullptr);
@@ -93,23 +87,30 @@ StubFramework::~StubFramework() {
   }
   log_.reset();
   instanceMutex_.reset();
+  if (external_) {
+    external_->detachFramework();
+    external_->Release();
+  }
 }
 
-void StubFramework::run(StubFramework* framework, ExternalMethods* /*methods*/) {
+void StubFramework::run(StubFramework* framework, ExternalMethods* methods) {
   if (!framework) return;
-  if (StubConfig* config = framework->config()) {
-    PropertyMap& properties = config->properties();
-    properties.set(L"downloadTotal", L"1");
-    properties.set(L"downloadCurrent", L"0");
-    properties.set(L"installTotal", L"1");
-    properties.set(L"installCurrent", L"0");
-    if (framework->packageLoaded()) properties.set(kResourceLocationProperty, framework->resources()->folder);
-  }
+  framework->bindCatalogue(methods);
   framework->mainFlow();
 }
 
+void StubFramework::bindCatalogue(ExternalMethods* methods) {
+  if (!external_) return;
+  external_->bindCatalogue(methods);
+  external_->resetProgress();
+  if (packageLoaded()) external_->setProperty(kResourceLocationProperty, resources_->folder);
+}
+
 void StubFramework::runWindow() {
-  // The main window shows the extracted pages here once the window host exists.
+  if (!external_ || !resources_) return;
+  htmlui::MainWindowOptions options;
+  if (ExternalMethods* methods = external_->catalogue()) options.methodKinds = methods->methodKinds();
+  htmlui::runMainWindow(resources_->folder, external_, options);
 }
 
 void StubFramework::mainFlow() {

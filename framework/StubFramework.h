@@ -22,6 +22,7 @@ class ResourceFolder;
 class ExternalMethods;
 namespace core {
 class Analytics;
+class HtmlExternal;
 }
 
 class StubFramework {
@@ -52,6 +53,8 @@ class StubFramework {
   StubConfig* config() const { return config_.get(); }
   ResourceFolder* resources() const { return resources_.get(); }
   core::Analytics* analytics() const { return analytics_.get(); }
+  // The object behind window.external; null if it could not be made.
+  core::HtmlExternal* external() const { return external_; }
   bool packageLoaded() const;
 
   // Files to be zipped into the next error report.
@@ -60,6 +63,10 @@ class StubFramework {
 
   // The exit code release() will use: selfUpdateCode, else the registry record.
   int resolveExitCode();
+
+  // Binds the catalogue to the script object (freezing its dispatch table), then
+  // resets the progress properties and records the package folder.
+  void bindCatalogue(ExternalMethods* methods);
 
   // The main flow: start report, window, status fix-up, reports, log copy, clean-up.
   void mainFlow();
@@ -85,6 +92,7 @@ class StubFramework {
   base::UniqueHandle instanceMutex_;
   base::CriticalSection reportFilesLock_;
   std::vector<std::wstring> reportFiles_;
+  core::HtmlExternal* external_ = nullptr;  // one reference, released last
 };
 
 // Adds a file to the next error report: 201 for a null path, 200 for a null

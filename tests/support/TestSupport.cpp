@@ -39,6 +39,15 @@ std::wstring EnvironmentValue(const wchar_t* name) {
 }
 
 std::wstring StubExePath() { return EnvironmentValue(L"STUB_EXE"); }
+std::wstring StubExeWithoutPagesPath() { return EnvironmentValue(L"STUB_EXE_NOPAGES"); }
+
+std::map<std::wstring, std::wstring> StubEnvironment(const std::wstring& tempFolder) {
+  return {{L"TMP", tempFolder},
+          {L"TEMP", tempFolder},
+          {L"TARVIK_PAGE_ADDRESS_FILE", L"NUL"},
+          {L"TARVIK_PAGE_CONNECT_SECONDS", L"1"}};
+}
+
 std::wstring SourceDir() { return EnvironmentValue(L"STUB_SOURCE_DIR"); }
 std::wstring BinaryDir() { return EnvironmentValue(L"STUB_BINARY_DIR"); }
 

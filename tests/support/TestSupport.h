@@ -37,8 +37,13 @@ class ScopedRegistryCleanup {
 };
 
 std::wstring EnvironmentValue(const wchar_t* name);
-// The x86_64 stub of this build tree (Windows path).
+// The x86_64 stub of this build tree (Windows path), and its copy without pages.
 std::wstring StubExePath();
+std::wstring StubExeWithoutPagesPath();
+// The environment a test run of the stub gets: its own temporary folder, and
+// for the browser page host: the address written nowhere (no shell browser is
+// started) and a one-second wait for a browser that never comes.
+std::map<std::wstring, std::wstring> StubEnvironment(const std::wstring& tempFolder);
 std::wstring SourceDir();
 std::wstring BinaryDir();
 
