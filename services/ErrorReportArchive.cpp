@@ -1,10 +1,6 @@
 #include "services/ErrorReportArchive.h"
 
-#if __has_include("workflow/AddFileToArchive.h")
 #include "workflow/AddFileToArchive.h"
-#else
-#include "workflow/ZipArchiveWriter.h"
-#endif
 
 namespace stubframework::core {
 

@@ -218,6 +218,17 @@ bool ServiceHostRecord::waitFor(const std::string& path, const std::string& mark
   return false;
 }
 
+std::vector<RecordedRequest> ServiceHostRecord::waitForCount(const std::string& path, const std::string& marker,
+                                                             size_t count) const {
+  std::vector<RecordedRequest> found;
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    found = matching(path, marker);
+    if (found.size() >= count) break;
+    ::Sleep(50);
+  }
+  return found;
+}
+
 bool ServiceHostRecord::configure(const std::string& json) const {
   return !config_.empty() && testsupport::WriteFileBytes(config_, json);
 }

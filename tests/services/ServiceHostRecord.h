@@ -43,6 +43,9 @@ class ServiceHostRecord {
   // Waits (bounded, about 10 s) until a request on `path` whose body or query
   // contains `marker` is recorded; false if none came.
   bool waitFor(const std::string& path, const std::string& marker, RecordedRequest& out) const;
+  // Waits (bounded) until `count` such requests are recorded and returns them
+  // in arrival order (fewer if they did not come).
+  std::vector<RecordedRequest> waitForCount(const std::string& path, const std::string& marker, size_t count) const;
   std::vector<RecordedRequest> matching(const std::string& path, const std::string& marker) const;
 
   // Replaces the host's answers (JSON object text); "{}" restores the defaults.
