@@ -28,6 +28,8 @@ inline constexpr wchar_t kReportHeader[] = L"Content-Type:application/xml";
 // one is set, otherwise no proxy); empty on failure.
 [[nodiscard]] ReportChannelHandle OpenReportChannel();
 
+// <windows.h> (included above) maps the name SendMessage to SendMessageW, so
+// this function is core::SendMessageW in every file that sees this header.
 // Sends one request with the report header and `body`; the answer is not read, so
 // the result is whether the request went out. `verb` is "POST" or "PUT".
 [[nodiscard]] bool SendMessage(const void* body, DWORD length, const wchar_t* path, const wchar_t* verb);
