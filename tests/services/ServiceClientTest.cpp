@@ -1,15 +1,68 @@
 // The token channel (WinINet) and the report channel (WinHTTP) against the
 // reference service host.
 #include "base/Text.h"
+#include "base/UniqueAny.h"
 #include "services/ReportChannel.h"
+#include "services/ServiceEndpoint.h"
 #include "services/TokenChannel.h"
 #include "tests/services/ServiceHostRecord.h"
 #include "tests/services/ServiceTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace stubframework::core {
 namespace {
+
+// The user's browser proxy setting as the system keeps it (the binary
+// "DefaultConnectionSettings" record), replaced for one scope.
+class ScopedBrowserProxy {
+ public:
+  explicit ScopedBrowserProxy(const std::string& proxy) {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kConnections, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(),
+                          nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    DWORD size = 0;
+    if (::RegQueryValueExW(key_.get(), kValue, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+      saved_.resize(size);
+      hadValue_ = ::RegQueryValueExW(key_.get(), kValue, nullptr, nullptr, saved_.data(), &size) == ERROR_SUCCESS;
+    }
+    std::vector<BYTE> record;
+    auto addDword = [&record](DWORD value) {
+      for (int i = 0; i < 4; ++i) record.push_back(static_cast<BYTE>(value >> (8 * i)));
+    };
+    addDword(0x46);  // the record's format mark
+    addDword(1);     // change counter
+    addDword(0x3);   // direct, plus a named proxy
+    addDword(static_cast<DWORD>(proxy.size()));
+    record.insert(record.end(), proxy.begin(), proxy.end());
+    addDword(0);  // no bypass list
+    addDword(0);  // no configuration script
+    record.resize(record.size() + 32, 0);
+    applied_ = ::RegSetValueExW(key_.get(), kValue, 0, REG_BINARY, record.data(), static_cast<DWORD>(record.size())) ==
+               ERROR_SUCCESS;
+  }
+  ~ScopedBrowserProxy() {
+    if (!key_) return;
+    if (hadValue_) {
+      ::RegSetValueExW(key_.get(), kValue, 0, REG_BINARY, saved_.data(), static_cast<DWORD>(saved_.size()));
+    } else {
+      ::RegDeleteValueW(key_.get(), kValue);
+    }
+  }
+  bool applied() const { return applied_; }
+
+ private:
+  static constexpr wchar_t kConnections[] =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+  static constexpr wchar_t kValue[] = L"DefaultConnectionSettings";
+  base::UniqueRegKey key_;
+  std::vector<BYTE> saved_;
+  bool hadValue_ = false;
+  bool applied_ = false;
+};
 
 using servicetest::RecordedRequest;
 using servicetest::ScopedHostAnswers;
@@ -142,6 +195,20 @@ TEST_F(ServiceClient, ExchangeReadsTheAnswerAndSendsTheHeaderOnlyWithABody) {
   ASSERT_EQ(both.size(), 2u);
   EXPECT_EQ(both[1].body, "<q/>");
   EXPECT_EQ(both[1].header("Content-Type"), "application/xml");
+}
+
+TEST_F(ServiceClient, ReportsGoThroughTheUsersBrowserProxy) {
+  ScopedBrowserProxy proxy("127.0.0.1:18080");  // the reference host stands in for the proxy
+  ASSERT_TRUE(proxy.applied());
+  servicetest::ScopedUnreachableService unreachable;  // so only the proxy can deliver the report
+  ASSERT_TRUE(unreachable.active());
+  const std::string marker = UniqueMarker();
+  const std::wstring path = L"/v1/logAnalytics?m=" + base::Utf8ToWide(marker);
+  ASSERT_TRUE(SendMessage("<r/>", 4, path.c_str(), L"POST"));
+  RecordedRequest request;
+  ASSERT_TRUE(host_.waitFor("/v1/logAnalytics", marker, request));
+  EXPECT_EQ(request.body, "<r/>");
+  EXPECT_EQ(request.header("Host"), "127.0.0.1:" + std::to_string(ServicePort()));
 }
 
 TEST_F(ServiceClient, UnreachableServiceFailsEveryReport) {
