@@ -8,6 +8,7 @@
 #include "framework/ProcessCommandLine.h"
 #include "framework/Registry.h"
 #include "methods/LanguageTable.h"
+#include "services/MachineId.h"
 
 #include <objbase.h>
 
@@ -21,11 +22,8 @@ constexpr wchar_t kMachineIdTemplate[] = L"X-XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXX
 constexpr wchar_t kOther[] = L"Other";
 
 std::wstring NewRequestToken() {
-  GUID guid;
-  if (FAILED(::CoCreateGuid(&guid))) return kRequestTokenTemplate;
-  wchar_t text[64] = {};
-  if (::StringFromGUID2(guid, text, 64) != 39) return kRequestTokenTemplate;
-  return std::wstring(text + 1, 36);  // without the braces
+  std::wstring token;
+  return core::CreateGuidText(token) ? token : std::wstring(kRequestTokenTemplate);
 }
 
 std::wstring QueryArchitecture() {
@@ -107,9 +105,13 @@ StubConfig::StubConfig(const std::wstring& buildVersion) {
   channelId_ = L"test";
   passthrough_ = cmdline::passthroughFrom(processCommandLine());
   requestToken_ = NewRequestToken();
-  // The machine identity is computed by the services layer once it exists; until
-  // then the documented placeholder stands in.
   machineIdSource_ = kMachineIdTemplate;
+  {
+    // The virtual-machine test asks WMI, which needs an apartment on this thread.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (void)core::GetMachineId(machineIdSource_);  // keeps the placeholder on failure
+    if (SUCCEEDED(com)) ::CoUninitialize();
+  }
   architecture_ = QueryArchitecture();
   defaultBrowser_ = QueryDefaultBrowser();
   osName_ = QueryOsName();
@@ -120,6 +122,8 @@ StubConfig::StubConfig(const std::wstring& buildVersion) {
   properties_.set(L"osbits", architecture_ == L"x64" ? L"64" : L"32");
   setInstallLanguage(kLanguageEnglish);
 }
+
+std::wstring StubConfig::machineId() const { return core::ReportedMachineId(machineIdSource_); }
 
 const std::wstring& StubConfig::fieldWithFallback(std::wstring& field, const wchar_t* valueName) {
   if (field.empty()) {

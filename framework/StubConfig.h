@@ -57,6 +57,9 @@ class StubConfig {
   const std::wstring& architecture() const { return architecture_; }
   const std::wstring& defaultBrowser() const { return defaultBrowser_; }
   const std::wstring& machineIdSource() const { return machineIdSource_; }
+  // The reported machine id: the SHA-256 digest of the raw id in lower-case hex,
+  // computed on each call (callable from any thread).
+  std::wstring machineId() const;
   std::wstring& machineIdField() { return machineId_; }
   const std::wstring& passthrough() const { return passthrough_; }
 

@@ -13,6 +13,7 @@
 #include "htmlui/HtmlExternal.h"
 #include "htmlui/MainWindow.h"
 #include "methods/ExternalMethods.h"
+#include "services/Analytics.h"
 
 #include <objbase.h>
 
@@ -63,6 +64,7 @@ StubFramework::StubFramework(base::UniqueHandle instanceMutex, const Options& op
   }
   config_.reset(new (std::nothrow) StubConfig(options_.buildVersion));
   loadResources();
+  analytics_.reset(new (std::nothrow) core::Analytics(config_.get(), log_.get(), options_.tempPath));
   external_ = new (std::nothrow) core::HtmlExternal(this);
 }
 
@@ -76,6 +78,7 @@ void StubFramework::loadResources() {
 bool StubFramework::packageLoaded() const { return resources_ && resources_->loaded; }
 
 StubFramework::~StubFramework() {
+  analytics_.reset();
   resources_.reset();  // deletes the package folder, logging a failure
   config_.reset();
   if (g_failureLog.load() == log_.get()) {
@@ -111,6 +114,7 @@ void StubFramework::runWindow() {
 }
 
 void StubFramework::mainFlow() {
+  if (analytics_) analytics_->LogAnalyticsStart();
   if (packageLoaded()) {
     const HRESULT comResult = ::CoInitialize(nullptr);
     runWindow();
@@ -122,6 +126,7 @@ void StubFramework::mainFlow() {
   const int status = config_->getStatus();
   const std::wstring option = config_->properties().get(kUninstallOptionProperty);
   if (status < ENVIRONMENT_NOT_MEET) config_->setStatus(fixUpStatus(status, option.c_str()));
+  if (analytics_) analytics_->LogAnalyticsEnd();
   runEpilogue(status);
 }
 
@@ -131,6 +136,10 @@ void StubFramework::runEpilogue(int statusBeforeFixUp) {
     if (log_) {
       log_->close();
       if (!log_->path().empty()) appendReportFile(log_->path());
+    }
+    if (analytics_) {
+      analytics_->setReportFiles(reportFiles());
+      analytics_->SendErrorReport();
     }
   }
   copyLog();

@@ -21,6 +21,7 @@ class StubConfig;
 class ResourceFolder;
 class ExternalMethods;
 namespace core {
+class Analytics;
 class HtmlExternal;
 }
 
@@ -51,6 +52,7 @@ class StubFramework {
   InstallerLog* log() const { return log_.get(); }
   StubConfig* config() const { return config_.get(); }
   ResourceFolder* resources() const { return resources_.get(); }
+  core::Analytics* analytics() const { return analytics_.get(); }
   // The object behind window.external; null if it could not be made.
   core::HtmlExternal* external() const { return external_; }
   bool packageLoaded() const;
@@ -86,6 +88,7 @@ class StubFramework {
   std::unique_ptr<InstallerLog> log_;
   std::unique_ptr<StubConfig> config_;
   std::unique_ptr<ResourceFolder> resources_;
+  std::unique_ptr<core::Analytics> analytics_;
   base::UniqueHandle instanceMutex_;
   base::CriticalSection reportFilesLock_;
   std::vector<std::wstring> reportFiles_;
