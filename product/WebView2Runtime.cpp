@@ -59,12 +59,25 @@ std::wstring BootstrapperPath() {
   return path + kWebView2BootstrapperName;
 }
 
+// Some URL-moniker implementations save an error page for a failed request and
+// report success; only a program image is ever started.
+bool LooksLikeProgram(const std::wstring& path) {
+  base::UniqueFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return false;
+  char magic[2] = {};
+  DWORD read = 0;
+  return ::ReadFile(file.get(), magic, sizeof(magic), &read, nullptr) && read == 2 && magic[0] == 'M' &&
+         magic[1] == 'Z';
+}
+
 // Runs the bootstrapper elevated and hidden and waits for it to end. A refused
-// elevation (or any start failure) waits for nothing.
+// elevation (or any start failure) waits for nothing; no error box is shown,
+// since this runs during the environment check before any page is visible.
 void RunBootstrapper(const std::wstring& path) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = L"runas";
   info.lpFile = path.c_str();
   info.lpParameters = L"/install";
@@ -90,7 +103,8 @@ bool ensureWebView2Runtime(const std::wstring& bootstrapperUrl) {
   if (installedWebView2Version(version)) return true;
   const std::wstring path = BootstrapperPath();
   if (path.empty()) return false;
-  if (SUCCEEDED(::URLDownloadToFileW(nullptr, bootstrapperUrl.c_str(), path.c_str(), 0, nullptr))) {
+  if (SUCCEEDED(::URLDownloadToFileW(nullptr, bootstrapperUrl.c_str(), path.c_str(), 0, nullptr)) &&
+      LooksLikeProgram(path)) {
     RunBootstrapper(path);
   }
   return installedWebView2Version(version);
