@@ -16,8 +16,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     config->externalProperties()[L"propertyName1"] = L"propertyValue1";
   }
   // The catalogue outlives the framework: it is destroyed after release.
-  std::unique_ptr<myexternalmethods::MyExternalMethods> methods(
-      new (std::nothrow) myexternalmethods::MyExternalMethods(framework));
+  std::unique_ptr<myexternalmethods::MyExternalMethods> methods(new (std::nothrow)
+                                                                    myexternalmethods::MyExternalMethods(framework));
   bool runFailed = false;
   try {
     StubFramework::run(framework, methods.get());

@@ -88,8 +88,8 @@ HRESULT StartScriptWorker(StubFramework* framework, IDispatch* function, const C
   record->unmarshalFailure = messages.unmarshalFailure;
   record->job = std::move(job);
 
-  const HRESULT marshalled = function ? ::CoMarshalInterThreadInterfaceInStream(IID_IDispatch, function, &record->stream)
-                                      : E_POINTER;
+  const HRESULT marshalled =
+      function ? ::CoMarshalInterThreadInterfaceInStream(IID_IDispatch, function, &record->stream) : E_POINTER;
   if (FAILED(marshalled)) {
     record->stream = nullptr;
     if (messages.marshalFailureIsError) {

@@ -19,8 +19,8 @@ bool IsRealVersion(const std::wstring& version) { return !version.empty() && ver
 // never from the current directory.
 bool LoaderVersion(std::wstring& version, bool& loaderPresent) {
   loaderPresent = false;
-  base::UniqueLibrary loader(::LoadLibraryExW(
-      L"WebView2Loader.dll", nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+  base::UniqueLibrary loader(::LoadLibraryExW(L"WebView2Loader.dll", nullptr,
+                                              LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
   if (!loader) return false;
   auto query = reinterpret_cast<GetVersionStringFn>(
       reinterpret_cast<void*>(::GetProcAddress(loader.get(), "GetAvailableCoreWebView2BrowserVersionString")));

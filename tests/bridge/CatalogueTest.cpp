@@ -194,12 +194,13 @@ TEST_F(CatalogueTest, SearchNamesAndTailRule) {
   EXPECT_TRUE(splitSearchNames(L"").empty());
   EXPECT_TRUE(relativePathEndsWith(L"X\\C\\", L"c"));
   EXPECT_TRUE(relativePathEndsWith(L"X\\ABC\\", L"bc"));  // tail of the last component
-  EXPECT_FALSE(relativePathEndsWith(L"C", L"C"));  // rel must be longer than the name
+  EXPECT_FALSE(relativePathEndsWith(L"C", L"C"));         // rel must be longer than the name
   EXPECT_FALSE(relativePathEndsWith(L"X\\C\\D\\", L"C"));
 }
 
 TEST_F(CatalogueTest, BaseRegKeyComesFromProductAndMajorVersion) {
-  EXPECT_EQ(script().evalText(L"external.getBaseRegKey()"), L"HKEY_CURRENT_USER\\SOFTWARE\\Vandor\\stubframework\\TRVK\\1");
+  EXPECT_EQ(script().evalText(L"external.getBaseRegKey()"),
+            L"HKEY_CURRENT_USER\\SOFTWARE\\Vandor\\stubframework\\TRVK\\1");
   EXPECT_NE(logText().find(L"EMGetBaseRegKey HKEY_CURRENT_USER\\SOFTWARE\\Vandor\\stubframework\\TRVK\\1"),
             std::wstring::npos);
 }
@@ -254,10 +255,10 @@ TEST_F(CatalogueTest, MinimumSystemTable) {
     unsigned minor;
     bool valid;
   } cases[] = {
-      {L"Windows 7", 6, 1, true},      {L"Windows 7", 6, 0, false},     {L"Windows 7 SP1", 6, 1, true},
-      {L"Windows 8", 6, 2, true},      {L"Windows 8.1", 6, 2, false},   {L"Windows 8.1", 6, 3, true},
-      {L"Windows 10", 6, 3, false},    {L"Windows 10", 10, 0, true},    {L"Windows XP", 5, 1, true},
-      {L"Windows Vista", 5, 2, false}, {L"windows 10", 6, 1, true},     {L"windows 10", 6, 0, false},
+      {L"Windows 7", 6, 1, true},      {L"Windows 7", 6, 0, false},   {L"Windows 7 SP1", 6, 1, true},
+      {L"Windows 8", 6, 2, true},      {L"Windows 8.1", 6, 2, false}, {L"Windows 8.1", 6, 3, true},
+      {L"Windows 10", 6, 3, false},    {L"Windows 10", 10, 0, true},  {L"Windows XP", 5, 1, true},
+      {L"Windows Vista", 5, 2, false}, {L"windows 10", 6, 1, true},   {L"windows 10", 6, 0, false},
       {L"Windows 8", 10, 0, true},     {L"anything", 0, 0, false},
   };
   for (const Case& c : cases) {

@@ -137,8 +137,8 @@ TEST_F(HtmlExternalTest, ExpandoAccessRules) {
   // Calling a value that is not a function does nothing.
   EXPECT_EQ(external()->InvokeEx(id, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
   EXPECT_EQ(external()->InvokeEx(id, 0, DISPATCH_CONSTRUCT, &none, nullptr, nullptr, nullptr), E_NOTIMPL);
-  EXPECT_EQ(external()->InvokeEx(static_cast<DISPID>(0x80000000u + 50), 0, DISPATCH_PROPERTYGET, &none,
-                                 result.get(), nullptr, nullptr),
+  EXPECT_EQ(external()->InvokeEx(static_cast<DISPID>(0x80000000u + 50), 0, DISPATCH_PROPERTYGET, &none, result.get(),
+                                 nullptr, nullptr),
             DISP_E_UNKNOWNNAME);
 }
 

@@ -9,9 +9,8 @@ using namespace stubframework;
 
 namespace {
 
-const htmlui::CallbackMessages kMessages = {
-    L"EMCountTo: CoMarshalInterThreadInterfaceInStream failed with %x", true,
-    L"CountThreadFunc CoGetInterfaceAndReleaseStream  failed with: %x"};
+const htmlui::CallbackMessages kMessages = {L"EMCountTo: CoMarshalInterThreadInterfaceInStream failed with %x", true,
+                                            L"CountThreadFunc CoGetInterfaceAndReleaseStream  failed with: %x"};
 
 // A catalogue with two test methods built on the callback pattern:
 // countTo(n, callback) calls back n times with (Running, n, i) and once with
@@ -131,8 +130,8 @@ TEST_F(ScriptCallbackTest, ArgumentsOtherThanAFunctionAreRefused) {
 
 TEST_F(ScriptCallbackTest, MarshallingFailureIsLoggedAndReturned) {
   bool ran = false;
-  const HRESULT hr = htmlui::StartScriptWorker(framework_, nullptr, kMessages,
-                                               htmlui::MakeScriptWorkerJob([&ran](htmlui::ScriptCallback&) { ran = true; }));
+  const HRESULT hr = htmlui::StartScriptWorker(
+      framework_, nullptr, kMessages, htmlui::MakeScriptWorkerJob([&ran](htmlui::ScriptCallback&) { ran = true; }));
   EXPECT_EQ(hr, E_POINTER);
   EXPECT_FALSE(ran);
   EXPECT_NE(logText().find(L"ERROR] EMCountTo: CoMarshalInterThreadInterfaceInStream failed with 80004003"),

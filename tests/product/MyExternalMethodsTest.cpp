@@ -56,8 +56,8 @@ TEST_F(MyExternalMethodsTest, DeviceValueRules) {
   struct Lang {
     unsigned id;
     const wchar_t* code;
-  } langs[] = {{1028, L"tw"}, {3076, L"tw"}, {5124, L"tw"}, {1041, L"jp"}, {2070, L"pt"}, {4100, L"zh"},
-               {3082, L"es"}, {2057, L"en"}, {1055, L"tr"}, {1158, L"other"}};
+  } langs[] = {{1028, L"tw"}, {3076, L"tw"}, {5124, L"tw"}, {1041, L"jp"}, {2070, L"pt"},
+               {4100, L"zh"}, {3082, L"es"}, {2057, L"en"}, {1055, L"tr"}, {1158, L"other"}};
   for (const Lang& l : langs) EXPECT_EQ(deviceLangFor(l.id), l.code) << l.id;
 }
 
@@ -70,10 +70,11 @@ TEST_F(MyExternalMethodsTest, SetTrackingPropertyFillsFieldsInTheirPlaces) {
             S_OK);
   TrackingProperties& p = *product().trackingProperties();
   p.installMsiBuildNumber = L"2.3.4";
-  EXPECT_EQ(p.text(), L"|install.channel=beta|install.msi-build-number=2.3.4|install.msi-filename=Tarvik.msi"
-                      L"|install.application=Tarvik|install.language=fr|install.stub-version=1.0.0.1"
-                      L"|install.license=yes|install.analytics=opt-in" +
-                          DeviceText(p));
+  EXPECT_EQ(p.text(),
+            L"|install.channel=beta|install.msi-build-number=2.3.4|install.msi-filename=Tarvik.msi"
+            L"|install.application=Tarvik|install.language=fr|install.stub-version=1.0.0.1"
+            L"|install.license=yes|install.analytics=opt-in" +
+                DeviceText(p));
   EXPECT_NE(logText().find(L"EMSetTrackingProperty install.msi-filename: Tarvik.msi"), std::wstring::npos);
   // An empty value drops the part again.
   ASSERT_EQ(script().run(L"external.setTrackingProperty(0, '');"), S_OK);
@@ -117,8 +118,8 @@ TEST_F(MyExternalMethodsTest, MinimizedWindowMinimisesTheHostWindow) {
 }
 
 TEST_F(MyExternalMethodsTest, ProductMethodsJoinTheFrameworkCatalogue) {
-  for (const wchar_t* name : {L"getSourceID", L"minimizedWindow", L"setTrackingProperty",
-                              L"getOSVersionAndBuildNumber", L"downloadAndInstallWV2RT", L"getProperty"}) {
+  for (const wchar_t* name : {L"getSourceID", L"minimizedWindow", L"setTrackingProperty", L"getOSVersionAndBuildNumber",
+                              L"downloadAndInstallWV2RT", L"getProperty"}) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;
     EXPECT_EQ(external()->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK) << name;

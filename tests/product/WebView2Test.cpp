@@ -37,8 +37,8 @@ class WebView2Test : public ProductFixture {
     ProductFixture::TearDown();
   }
   void serveBootstrapper() {
-    ASSERT_TRUE(::CopyFileW(EnvironmentValue(L"STUB_WV2_TEST_BOOTSTRAPPER").c_str(), ServedBootstrapper().c_str(),
-                            FALSE));
+    ASSERT_TRUE(
+        ::CopyFileW(EnvironmentValue(L"STUB_WV2_TEST_BOOTSTRAPPER").c_str(), ServedBootstrapper().c_str(), FALSE));
   }
   static bool registerVersion(HKEY root, REGSAM view, const wchar_t* version) {
     HKEY key = nullptr;
