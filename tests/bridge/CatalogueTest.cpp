@@ -151,6 +151,18 @@ TEST_F(CatalogueTest, GetFileVersionReadsExecutablesByKindIgnoringCase) {
   EXPECT_EQ(script().evalText(L"external.getFileVersion('.MSI', " + dll + L")"), L"");
 }
 
+TEST_F(CatalogueTest, GetFileVersionReadsAnInstallerPackagesProductVersion) {
+  const std::wstring package = EnvironmentValue(L"STUB_VERSION_PROBE_MSI");
+  ASSERT_TRUE(base::FileExists(package)) << "run through ctest";
+  EXPECT_EQ(script().evalText(L"external.getFileVersion('.msi', " + Quote(package) + L")"), L"3.14.15.9");
+  EXPECT_EQ(script().evalText(L"external.getFileVersion('.MSI', " + Quote(package) + L")"), L"3.14.15.9");
+  EXPECT_EQ(script().evalText(L"external.getFileVersion('.EXE', " + Quote(package) + L")"), L"");
+  ScopedTempDir temp;
+  ASSERT_TRUE(WriteFileBytes(temp.file(L"fake.msi"), "not a package"));
+  EXPECT_EQ(script().evalText(L"external.getFileVersion('.MSI', " + Quote(temp.file(L"fake.msi")) + L")"), L"");
+  EXPECT_NE(logText().find(L"EMGetMSIFileVersion args " + package + L", Result 3.14.15.9"), std::wstring::npos);
+}
+
 TEST_F(CatalogueTest, RegistryMethodsReadWriteAndDelete) {
   const std::wstring key = L"HKCU\\SOFTWARE\\Vandor\\stubframework\\TRVK\\bridge-test\\deep";
   ASSERT_EQ(script().run(L"external.setDataToReg(" + Quote(key) + L", 'answer', '42', false);"), S_OK);
