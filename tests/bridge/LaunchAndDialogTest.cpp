@@ -1,5 +1,6 @@
 // Methods that depend on how the stub was started, and the message boxes,
 // answered by a helper thread that finds the box and presses its buttons.
+#include "framework/Registry.h"
 #include "tests/bridge/BridgeFixture.h"
 
 #include <atomic>
@@ -99,6 +100,17 @@ TEST_F(DialogTest, MessageBoxWaitsForOk) {
   ASSERT_EQ(script().run(L"external.messageBox('Disk is full', 'Plain Box');"), S_OK);
   EXPECT_TRUE(answerer.answered());
   EXPECT_NE(logText().find(L"ZSMessageBox: Disk is full Plain Box"), std::wstring::npos);
+}
+
+using StartProgramTest = BridgeFixture;
+
+TEST_F(StartProgramTest, RunsTheProgramWithItsParameters) {
+  const std::wstring key = L"HKCU\\SOFTWARE\\Vandor\\stubframework\\TRVK\\start-test";
+  ASSERT_EQ(script().run(L"external.startProgram('reg.exe', " + Quote(L"add " + key + L" /v ran /d yes /f") + L");"),
+            S_OK);
+  std::wstring value;
+  for (int round = 0; round < 400 && !stubframework::readRegValue(key, L"ran", value); ++round) ::Sleep(50);
+  EXPECT_EQ(value, L"yes");
 }
 
 }  // namespace
