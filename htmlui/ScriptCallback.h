@@ -28,7 +28,7 @@ namespace stubframework::htmlui {
 struct CallbackMessages {
   const wchar_t* marshalFailure;    // logged by the handler when marshalling fails
   bool marshalFailureIsError;       // ERROR level, else DEBUG
-  const wchar_t* unmarshalFailure;  // logged (ERROR) by the worker when unmarshalling fails
+  const wchar_t* unmarshalFailure;  // logged (ERROR) by the worker when unmarshalling fails; may be null
 };
 
 // The script function as the worker holds it.

@@ -188,8 +188,8 @@ TEST_F(HtmlExternalTest, WorkersWriteProgressWhileScriptReads) {
   }
   unsigned long last = 0;
   for (int read = 0; read < 200; ++read) {
-    const unsigned long now = std::wcstoul(script().evalText(L"external.getProperty('downloadCurrent')").c_str(),
-                                           nullptr, 10);
+    const unsigned long now =
+        std::wcstoul(script().evalText(L"external.getProperty('downloadCurrent')").c_str(), nullptr, 10);
     EXPECT_GE(now, last);  // one writer: values only grow
     last = now;
   }

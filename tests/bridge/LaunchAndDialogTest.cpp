@@ -87,9 +87,9 @@ TEST_F(DialogTest, ConfirmBoxIsShownEvenWithoutResultSlot) {
   arguments[1].vt = VT_BSTR;
   arguments[1].bstrVal = ::SysAllocString(L"text");
   DISPPARAMS params = {arguments, nullptr, 2, 0};
-  EXPECT_EQ(external()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, nullptr, nullptr,
-                               nullptr),
-            S_OK);
+  EXPECT_EQ(
+      external()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, nullptr, nullptr, nullptr),
+      S_OK);
   EXPECT_TRUE(answerer.answered());
   ::VariantClear(&arguments[0]);
   ::VariantClear(&arguments[1]);
