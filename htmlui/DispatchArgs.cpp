@@ -41,9 +41,7 @@ bool BoolArg(const DISPPARAMS* params, unsigned scriptIndex) {
   return ArgAt(params, scriptIndex).boolVal != VARIANT_FALSE;
 }
 
-IDispatch* DispatchArg(const DISPPARAMS* params, unsigned scriptIndex) {
-  return ArgAt(params, scriptIndex).pdispVal;
-}
+IDispatch* DispatchArg(const DISPPARAMS* params, unsigned scriptIndex) { return ArgAt(params, scriptIndex).pdispVal; }
 
 HRESULT SetResultText(VARIANT* result, const std::wstring& text) {
   if (!result) return S_OK;

@@ -163,8 +163,7 @@ HRESULT HtmlExternal::invokeExpando(DISPID id, LCID locale, WORD flags, DISPPARA
     if (SUCCEEDED(function.As(&functionEx))) {
       return functionEx->InvokeEx(DISPID_VALUE, locale, flags, params ? params : &none, result, exception, caller);
     }
-    return function->Invoke(DISPID_VALUE, IID_NULL, locale, flags, params ? params : &none, result, exception,
-                            nullptr);
+    return function->Invoke(DISPID_VALUE, IID_NULL, locale, flags, params ? params : &none, result, exception, nullptr);
   }
   if (flags & DISPATCH_PROPERTYGET) {
     if (argumentCount != 0) return DISP_E_BADPARAMCOUNT;
@@ -216,7 +215,8 @@ void HtmlExternal::ensureDefaultSize() {
   if (!window_) return;
   RECT client = {};
   if (!::GetClientRect(window_, &client)) return;
-  if (client.right - client.left == 0 || client.bottom - client.top == 0) resizeAndCenter(window_, kDefaultWidth, kDefaultHeight);
+  if (client.right - client.left == 0 || client.bottom - client.top == 0)
+    resizeAndCenter(window_, kDefaultWidth, kDefaultHeight);
 }
 
 void HtmlExternal::resizeAndCenter(HWND window, int width, int height) {

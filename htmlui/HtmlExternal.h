@@ -110,8 +110,8 @@ class HtmlExternal final : public htmlui::MSHTMLExternal, public zip::ZipReporte
   static constexpr VARTYPE kDeletedType = 0xFFFF;
 
   ~HtmlExternal() override;
-  HRESULT invokeExpando(DISPID id, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exception, IServiceProvider* caller) noexcept;
+  HRESULT invokeExpando(DISPID id, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                        IServiceProvider* caller) noexcept;
   int findMethod(const wchar_t* name, bool ignoreCase) const;
   int findExpando(const wchar_t* name, bool ignoreCase) const;
   unsigned long readNumber(const wchar_t* name);

@@ -36,7 +36,9 @@ DWORD WINAPI ScriptWorkerThread(void* parameter) noexcept {
     const HRESULT unmarshalled =
         ::CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, reinterpret_cast<void**>(function.GetAddressOf()));
     if (FAILED(unmarshalled)) {
-      debug::error(record->framework, record->unmarshalFailure, static_cast<unsigned>(unmarshalled));
+      if (record->unmarshalFailure) {
+        debug::error(record->framework, record->unmarshalFailure, static_cast<unsigned>(unmarshalled));
+      }
     } else {
       ScriptCallback callback(std::move(function));
       record->job->run(callback);
@@ -88,8 +90,8 @@ HRESULT StartScriptWorker(StubFramework* framework, IDispatch* function, const C
   record->unmarshalFailure = messages.unmarshalFailure;
   record->job = std::move(job);
 
-  const HRESULT marshalled = function ? ::CoMarshalInterThreadInterfaceInStream(IID_IDispatch, function, &record->stream)
-                                      : E_POINTER;
+  const HRESULT marshalled =
+      function ? ::CoMarshalInterThreadInterfaceInStream(IID_IDispatch, function, &record->stream) : E_POINTER;
   if (FAILED(marshalled)) {
     record->stream = nullptr;
     if (messages.marshalFailureIsError) {

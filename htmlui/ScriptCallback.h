@@ -26,9 +26,9 @@ namespace stubframework::htmlui {
 
 // The log texts of one long method (each takes the HRESULT as "%x").
 struct CallbackMessages {
-  const wchar_t* marshalFailure;  // logged by the handler when marshalling fails
-  bool marshalFailureIsError;     // ERROR level, else DEBUG
-  const wchar_t* unmarshalFailure;  // logged (ERROR) by the worker when unmarshalling fails
+  const wchar_t* marshalFailure;    // logged by the handler when marshalling fails
+  bool marshalFailureIsError;       // ERROR level, else DEBUG
+  const wchar_t* unmarshalFailure;  // logged (ERROR) by the worker when unmarshalling fails; may be null
 };
 
 // The script function as the worker holds it.
@@ -56,8 +56,8 @@ class ScriptWorkerJob {
 // Marshals `function`, starts one worker thread for `job` and returns at once.
 // On failure the job is destroyed and the status returned (marshalling failures
 // are logged with the method's message); the worker is never joined.
-[[nodiscard]] HRESULT StartScriptWorker(StubFramework* framework, IDispatch* function,
-                                        const CallbackMessages& messages, std::unique_ptr<ScriptWorkerJob> job);
+[[nodiscard]] HRESULT StartScriptWorker(StubFramework* framework, IDispatch* function, const CallbackMessages& messages,
+                                        std::unique_ptr<ScriptWorkerJob> job);
 
 // Wraps a callable `void(ScriptCallback&)` (it may own move-only state) as a job.
 template <typename Work>

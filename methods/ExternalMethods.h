@@ -14,9 +14,9 @@
 #include <oleauto.h>
 
 #include <initializer_list>
-#include <type_traits>
 #include <map>
 #include <string>
+#include <type_traits>
 
 namespace stubframework {
 

@@ -36,16 +36,16 @@ using UniqueMsiHandle = base::UniqueAny<MsiHandleTraits>;
 
 // Opened for reading with no sharing, as the size and checksum queries need.
 base::UniqueFileHandle OpenExclusive(const std::wstring& path) {
-  return base::UniqueFileHandle(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  return base::UniqueFileHandle(
+      ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::wstring MsiProductVersion(const std::wstring& path) {
   UniqueMsiHandle database;
   if (::MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_READONLY, database.put()) != ERROR_SUCCESS) return {};
   UniqueMsiHandle view;
-  if (::MsiDatabaseOpenViewW(database.get(), L"SELECT * FROM Property WHERE Property = 'ProductVersion'",
-                             view.put()) != ERROR_SUCCESS) {
+  if (::MsiDatabaseOpenViewW(database.get(), L"SELECT * FROM Property WHERE Property = 'ProductVersion'", view.put()) !=
+      ERROR_SUCCESS) {
     return {};
   }
   if (::MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) return {};
@@ -100,7 +100,8 @@ HRESULT ExternalMethods::getFileSize(WORD flags, DISPPARAMS* params, VARIANT* re
   std::wstring text = L"0";
   if (base::UniqueFileHandle file = OpenExclusive(TextArg(params, 0))) {
     LARGE_INTEGER size = {};
-    if (::GetFileSizeEx(file.get(), &size)) text = base::FormatText(L"%llu", static_cast<unsigned long long>(size.QuadPart));
+    if (::GetFileSizeEx(file.get(), &size))
+      text = base::FormatText(L"%llu", static_cast<unsigned long long>(size.QuadPart));
   }
   log(L"EMGetFileSize %s", text.c_str());
   return SetResultText(result, text);
@@ -162,8 +163,8 @@ HRESULT ExternalMethods::getDiskAvailableSpace(WORD flags, DISPPARAMS* params, V
   ULARGE_INTEGER totalFree = {};
   const bool ok = ::GetDiskFreeSpaceExW(path.c_str(), nullptr, nullptr, &totalFree) != FALSE;
   log(L"EMGetDiskAvailableSpace args: %s, Result", path.c_str());
-  return SetResultText(result, ok ? base::FormatText(L"%llu", static_cast<unsigned long long>(totalFree.QuadPart))
-                                  : std::wstring(L"0"));
+  return SetResultText(
+      result, ok ? base::FormatText(L"%llu", static_cast<unsigned long long>(totalFree.QuadPart)) : std::wstring(L"0"));
 }
 
 HRESULT ExternalMethods::getCurrentPath(WORD flags, DISPPARAMS* params, VARIANT* result) {

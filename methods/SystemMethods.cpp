@@ -32,7 +32,8 @@ HRESULT ExternalMethods::checkOS(WORD flags, DISPPARAMS* params, VARIANT* result
   const std::wstring requiredBits = TextArg(params, 1);
   StubConfig* config = framework() ? framework()->config() : nullptr;
   bool valid = false;
-  if (base::EqualsIgnoreCase(requiredBits, L"x64") && config && base::EqualsIgnoreCase(config->architecture(), L"x86")) {
+  if (base::EqualsIgnoreCase(requiredBits, L"x64") && config &&
+      base::EqualsIgnoreCase(config->architecture(), L"x86")) {
     if (core::HtmlExternal* object = external()) object->setProperty(kOsBitNotSupportProperty, L"true");
   } else {
     valid = meetsMinimum(processBlockVersion(), minimumVersionFor(minimumOs));

@@ -35,7 +35,7 @@ struct MinimumRow {
   unsigned minor;
 };
 constexpr MinimumRow kMinimums[] = {
-    {L"Windows XP", 5, 1}, {L"Windows Vista", 6, 0}, {L"Windows 7", 6, 1},  {L"Windows 7 SP1", 6, 1},
+    {L"Windows XP", 5, 1}, {L"Windows Vista", 6, 0}, {L"Windows 7", 6, 1},   {L"Windows 7 SP1", 6, 1},
     {L"Windows 8", 6, 2},  {L"Windows 8.1", 6, 3},   {L"Windows 10", 10, 0},
 };
 

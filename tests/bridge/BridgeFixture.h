@@ -2,8 +2,8 @@
 // engine over it: what page script sees through window.external.
 #pragma once
 
-#include "base/Platform.h"
 #include "base/FileSystem.h"
+#include "base/Platform.h"
 #include "base/Text.h"
 #include "framework/InstallerLog.h"
 #include "framework/StubConfig.h"
@@ -26,7 +26,8 @@ inline constexpr wchar_t kBaseRegSubKey[] = L"SOFTWARE\\Vandor\\stubframework\\T
 
 class BridgeFixture : public ::testing::Test {
  protected:
-  using CatalogueFactory = std::function<std::unique_ptr<stubframework::ExternalMethods>(stubframework::StubFramework*)>;
+  using CatalogueFactory =
+      std::function<std::unique_ptr<stubframework::ExternalMethods>(stubframework::StubFramework*)>;
 
   void SetUp() override { start(nullptr); }
   void TearDown() override { stop(); }

@@ -94,8 +94,8 @@ TEST_F(CallingRulesTest, ScriptTypesAreTakenExactly) {
   struct Case {
     const wchar_t* statement;
   } cases[] = {
-      {L"external.setInstallStatus(1.5)"},       // a fraction arrives as VT_R8
-      {L"external.setInstallStatus('1')"},       // text is not converted
+      {L"external.setInstallStatus(1.5)"},  // a fraction arrives as VT_R8
+      {L"external.setInstallStatus('1')"},  // text is not converted
       {L"var r = external.getLanguageByID(true)"},
       {L"var r = external.searchRegKey(1, 'HKCU\\\\x', 'a', 'b')"},  // a number is not a boolean
       {L"external.setDataToReg('HKCU\\\\x', 'n', 'v', 'true')"},
@@ -113,13 +113,13 @@ TEST_F(CallingRulesTest, ValueMethodWithoutResultSlotDoesNothing) {
   argument.get()->vt = VT_BSTR;
   argument.get()->bstrVal = ::SysAllocString(folder.c_str());
   DISPPARAMS params = {argument.get(), nullptr, 1, 0};
-  EXPECT_EQ(external()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, nullptr, nullptr,
-                               nullptr),
-            S_OK);
+  EXPECT_EQ(
+      external()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, nullptr, nullptr, nullptr),
+      S_OK);
   EXPECT_FALSE(base::PathExists(folder));
   base::UniqueVariant result;
-  EXPECT_EQ(external()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, result.get(),
-                               nullptr, nullptr),
+  EXPECT_EQ(external()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, result.get(), nullptr,
+                               nullptr),
             S_OK);
   EXPECT_EQ(result.get()->vt, VT_BOOL);
   EXPECT_EQ(result.get()->boolVal, VARIANT_TRUE);

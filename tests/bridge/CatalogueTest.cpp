@@ -151,6 +151,18 @@ TEST_F(CatalogueTest, GetFileVersionReadsExecutablesByKindIgnoringCase) {
   EXPECT_EQ(script().evalText(L"external.getFileVersion('.MSI', " + dll + L")"), L"");
 }
 
+TEST_F(CatalogueTest, GetFileVersionReadsAnInstallerPackagesProductVersion) {
+  const std::wstring package = EnvironmentValue(L"STUB_VERSION_PROBE_MSI");
+  ASSERT_TRUE(base::FileExists(package)) << "run through ctest";
+  EXPECT_EQ(script().evalText(L"external.getFileVersion('.msi', " + Quote(package) + L")"), L"3.14.15.9");
+  EXPECT_EQ(script().evalText(L"external.getFileVersion('.MSI', " + Quote(package) + L")"), L"3.14.15.9");
+  EXPECT_EQ(script().evalText(L"external.getFileVersion('.EXE', " + Quote(package) + L")"), L"");
+  ScopedTempDir temp;
+  ASSERT_TRUE(WriteFileBytes(temp.file(L"fake.msi"), "not a package"));
+  EXPECT_EQ(script().evalText(L"external.getFileVersion('.MSI', " + Quote(temp.file(L"fake.msi")) + L")"), L"");
+  EXPECT_NE(logText().find(L"EMGetMSIFileVersion args " + package + L", Result 3.14.15.9"), std::wstring::npos);
+}
+
 TEST_F(CatalogueTest, RegistryMethodsReadWriteAndDelete) {
   const std::wstring key = L"HKCU\\SOFTWARE\\Vandor\\stubframework\\TRVK\\bridge-test\\deep";
   ASSERT_EQ(script().run(L"external.setDataToReg(" + Quote(key) + L", 'answer', '42', false);"), S_OK);
@@ -194,12 +206,13 @@ TEST_F(CatalogueTest, SearchNamesAndTailRule) {
   EXPECT_TRUE(splitSearchNames(L"").empty());
   EXPECT_TRUE(relativePathEndsWith(L"X\\C\\", L"c"));
   EXPECT_TRUE(relativePathEndsWith(L"X\\ABC\\", L"bc"));  // tail of the last component
-  EXPECT_FALSE(relativePathEndsWith(L"C", L"C"));  // rel must be longer than the name
+  EXPECT_FALSE(relativePathEndsWith(L"C", L"C"));         // rel must be longer than the name
   EXPECT_FALSE(relativePathEndsWith(L"X\\C\\D\\", L"C"));
 }
 
 TEST_F(CatalogueTest, BaseRegKeyComesFromProductAndMajorVersion) {
-  EXPECT_EQ(script().evalText(L"external.getBaseRegKey()"), L"HKEY_CURRENT_USER\\SOFTWARE\\Vandor\\stubframework\\TRVK\\1");
+  EXPECT_EQ(script().evalText(L"external.getBaseRegKey()"),
+            L"HKEY_CURRENT_USER\\SOFTWARE\\Vandor\\stubframework\\TRVK\\1");
   EXPECT_NE(logText().find(L"EMGetBaseRegKey HKEY_CURRENT_USER\\SOFTWARE\\Vandor\\stubframework\\TRVK\\1"),
             std::wstring::npos);
 }
@@ -254,10 +267,10 @@ TEST_F(CatalogueTest, MinimumSystemTable) {
     unsigned minor;
     bool valid;
   } cases[] = {
-      {L"Windows 7", 6, 1, true},      {L"Windows 7", 6, 0, false},     {L"Windows 7 SP1", 6, 1, true},
-      {L"Windows 8", 6, 2, true},      {L"Windows 8.1", 6, 2, false},   {L"Windows 8.1", 6, 3, true},
-      {L"Windows 10", 6, 3, false},    {L"Windows 10", 10, 0, true},    {L"Windows XP", 5, 1, true},
-      {L"Windows Vista", 5, 2, false}, {L"windows 10", 6, 1, true},     {L"windows 10", 6, 0, false},
+      {L"Windows 7", 6, 1, true},      {L"Windows 7", 6, 0, false},   {L"Windows 7 SP1", 6, 1, true},
+      {L"Windows 8", 6, 2, true},      {L"Windows 8.1", 6, 2, false}, {L"Windows 8.1", 6, 3, true},
+      {L"Windows 10", 6, 3, false},    {L"Windows 10", 10, 0, true},  {L"Windows XP", 5, 1, true},
+      {L"Windows Vista", 5, 2, false}, {L"windows 10", 6, 1, true},   {L"windows 10", 6, 0, false},
       {L"Windows 8", 10, 0, true},     {L"anything", 0, 0, false},
   };
   for (const Case& c : cases) {

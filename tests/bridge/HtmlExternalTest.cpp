@@ -3,6 +3,7 @@
 #include "htmlui/DispatchArgs.h"
 #include "tests/bridge/BridgeFixture.h"
 
+#include <thread>
 #include <vector>
 
 using namespace testsupport;
@@ -137,8 +138,8 @@ TEST_F(HtmlExternalTest, ExpandoAccessRules) {
   // Calling a value that is not a function does nothing.
   EXPECT_EQ(external()->InvokeEx(id, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
   EXPECT_EQ(external()->InvokeEx(id, 0, DISPATCH_CONSTRUCT, &none, nullptr, nullptr, nullptr), E_NOTIMPL);
-  EXPECT_EQ(external()->InvokeEx(static_cast<DISPID>(0x80000000u + 50), 0, DISPATCH_PROPERTYGET, &none,
-                                 result.get(), nullptr, nullptr),
+  EXPECT_EQ(external()->InvokeEx(static_cast<DISPID>(0x80000000u + 50), 0, DISPATCH_PROPERTYGET, &none, result.get(),
+                                 nullptr, nullptr),
             DISP_E_UNKNOWNNAME);
 }
 
@@ -171,6 +172,31 @@ TEST_F(HtmlExternalTest, ProgressPropertiesAreDecimalText) {
   EXPECT_EQ(external()->getProperty(L"downloadCurrent"), L"0");
   EXPECT_EQ(external()->getProperty(L"installTotal"), L"1");
   EXPECT_EQ(external()->getProperty(L"installCurrent"), L"0");
+}
+
+TEST_F(HtmlExternalTest, WorkersWriteProgressWhileScriptReads) {
+  constexpr unsigned long kSteps = 20000;
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 3; ++w) {
+    workers.emplace_back([this, w] {
+      for (unsigned long i = 1; i <= kSteps; ++i) {
+        if (w == 0) external()->setDownloadCurrent(i);
+        if (w == 1) external()->setInstallCurrent(i);
+        if (w == 2) external()->setProperty(L"worker" + std::to_wstring(i % 50), std::to_wstring(i));
+      }
+    });
+  }
+  unsigned long last = 0;
+  for (int read = 0; read < 200; ++read) {
+    const unsigned long now =
+        std::wcstoul(script().evalText(L"external.getProperty('downloadCurrent')").c_str(), nullptr, 10);
+    EXPECT_GE(now, last);  // one writer: values only grow
+    last = now;
+  }
+  for (std::thread& worker : workers) worker.join();
+  EXPECT_EQ(external()->getDownloadCurrent(), kSteps);
+  EXPECT_EQ(external()->getInstallCurrent(), kSteps);
+  EXPECT_EQ(external()->getProperty(L"worker0"), std::to_wstring(kSteps));
 }
 
 TEST_F(HtmlExternalTest, ZipProgressBecomesInstallProperties) {

@@ -1,5 +1,6 @@
 // A long method's worker calling a script function back: the call is carried to
 // the user-interface thread and runs only while that thread pumps messages.
+#include "htmlui/CallbackMessages.h"
 #include "htmlui/DispatchArgs.h"
 #include "htmlui/ScriptCallback.h"
 #include "tests/bridge/BridgeFixture.h"
@@ -9,9 +10,8 @@ using namespace stubframework;
 
 namespace {
 
-const htmlui::CallbackMessages kMessages = {
-    L"EMCountTo: CoMarshalInterThreadInterfaceInStream failed with %x", true,
-    L"CountThreadFunc CoGetInterfaceAndReleaseStream  failed with: %x"};
+const htmlui::CallbackMessages kMessages = {L"EMCountTo: CoMarshalInterThreadInterfaceInStream failed with %x", true,
+                                            L"CountThreadFunc CoGetInterfaceAndReleaseStream  failed with: %x"};
 
 // A catalogue with two test methods built on the callback pattern:
 // countTo(n, callback) calls back n times with (Running, n, i) and once with
@@ -131,12 +131,37 @@ TEST_F(ScriptCallbackTest, ArgumentsOtherThanAFunctionAreRefused) {
 
 TEST_F(ScriptCallbackTest, MarshallingFailureIsLoggedAndReturned) {
   bool ran = false;
-  const HRESULT hr = htmlui::StartScriptWorker(framework_, nullptr, kMessages,
-                                               htmlui::MakeScriptWorkerJob([&ran](htmlui::ScriptCallback&) { ran = true; }));
+  const HRESULT hr = htmlui::StartScriptWorker(
+      framework_, nullptr, kMessages, htmlui::MakeScriptWorkerJob([&ran](htmlui::ScriptCallback&) { ran = true; }));
   EXPECT_EQ(hr, E_POINTER);
   EXPECT_FALSE(ran);
   EXPECT_NE(logText().find(L"ERROR] EMCountTo: CoMarshalInterThreadInterfaceInStream failed with 80004003"),
             std::wstring::npos);
+}
+
+TEST_F(ScriptCallbackTest, EachLongMethodLogsItsOwnMarshallingFailure) {
+  struct Case {
+    const htmlui::CallbackMessages& messages;
+    const wchar_t* line;
+  } cases[] = {
+      {htmlui::kDownloadCallback, L"ERROR] EMDownload: CoMarshalInterThreadInterfaceInStream failed with 80004003"},
+      {htmlui::kInstallCallback, L"ERROR] EMInstall: CoMarshalInterThreadInterfaceInStream failed with 80004003"},
+      {htmlui::kSelfUpdateCallback, L"DEBUG] ZSUpdateSelf: CoMarshalInterThreadInterfaceInStream failed with 80004003"},
+      {htmlui::kUpdateInstallerListCallback,
+       L"ERROR] EMUpdateInstallerList: CoMarshalInterThreadInterfaceInStream failed with 80004003"},
+      {htmlui::kRemoveProgramCallback,
+       L"DEBUG] EMRemoveProgram: CoMarshalInterThreadInterfaceInStream failed with 80004003"},
+      {htmlui::kRepairProgramCallback,
+       L"DEBUG] ZSRepairProgram: CoMarshalInterThreadInterfaceInStream failed with 80004003"},
+      {htmlui::kVerifyFileCallback,
+       L"DEBUG] EMVerifyFileInSpecialDirectory: CoMarshalInterThreadInterfaceInStream failed with 80004003"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(htmlui::StartScriptWorker(framework_, nullptr, c.messages,
+                                        htmlui::MakeScriptWorkerJob([](htmlui::ScriptCallback&) {})),
+              E_POINTER);
+    EXPECT_NE(logText().find(c.line), std::wstring::npos) << c.line;
+  }
 }
 
 }  // namespace

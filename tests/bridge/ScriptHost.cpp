@@ -31,7 +31,8 @@ class ScriptHost::Site final : public IActiveScriptSite {
     if (info) *info = nullptr;
     if (item) *item = nullptr;
     if (wcscmp(name, L"external") != 0) return TYPE_E_ELEMENTNOTFOUND;
-    if ((mask & SCRIPTINFO_IUNKNOWN) && item) return external_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(item));
+    if ((mask & SCRIPTINFO_IUNKNOWN) && item)
+      return external_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(item));
     return S_OK;
   }
   STDMETHODIMP GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
