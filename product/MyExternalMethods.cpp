@@ -35,13 +35,13 @@ MyExternalMethods::MyExternalMethods(stubframework::StubFramework* framework, st
   tracking_.reset(new (std::nothrow) TrackingProperties(TrackingProperties::ForThisDevice()));
   state_.reset(new (std::nothrow) ExtensionState());
   // The product-analytics client starts here once it exists.
-  registerMethod(L"getSourceID", &MyExternalMethods::getSourceID);
+  registerMethod(L"getSourceID", &MyExternalMethods::getSourceID, kCallMG);
   // prepareInstall registers here.
-  registerMethod(L"minimizedWindow", &MyExternalMethods::minimizedWindow);
+  registerMethod(L"minimizedWindow", &MyExternalMethods::minimizedWindow, kCallM);
   // trackingByAnalyticsSDK registers here.
-  registerMethod(L"setTrackingProperty", &MyExternalMethods::setTrackingProperty);
-  registerMethod(L"getOSVersionAndBuildNumber", &MyExternalMethods::getOSVersionAndBuildNumber);
-  registerMethod(L"downloadAndInstallWV2RT", &MyExternalMethods::downloadAndInstallWV2RT);
+  registerMethod(L"setTrackingProperty", &MyExternalMethods::setTrackingProperty, kCallM);
+  registerMethod(L"getOSVersionAndBuildNumber", &MyExternalMethods::getOSVersionAndBuildNumber, kCallM);
+  registerMethod(L"downloadAndInstallWV2RT", &MyExternalMethods::downloadAndInstallWV2RT, kCallM);
 }
 
 MyExternalMethods::~MyExternalMethods() = default;
