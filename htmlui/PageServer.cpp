@@ -73,6 +73,8 @@ HRESULT PageServer::start(const std::wstring& folder, const std::string& token, 
   initialized_ = true;
   result = ::HttpCreateHttpHandle(&queue_, 0);
   if (result != NO_ERROR) return HRESULT_FROM_WIN32(result);
+  stopEvent_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!stopEvent_) return HRESULT_FROM_WIN32(::GetLastError());
   // The port may be taken between the probe and the registration: try a few.
   for (int attempt = 0; attempt < 5; ++attempt) {
     port_ = FreeLoopbackPort();
@@ -87,10 +89,10 @@ HRESULT PageServer::start(const std::wstring& folder, const std::string& token, 
 }
 
 void PageServer::stop() {
+  // Receives are overlapped, so the stop event ends them (Wine has no
+  // HttpShutdownRequestQueue).
   stopping_ = true;
-  if (queue_) {
-    ::HttpShutdownRequestQueue(queue_);
-  }
+  if (stopEvent_) ::SetEvent(stopEvent_.get());
   for (std::thread& t : threads_) {
     if (t.joinable()) t.join();
   }
@@ -169,13 +171,28 @@ void PageServer::answerFile(RequestId id, const std::string& relativePath) {
   respond(id, 200, contentTypeFor(relativePath), content);
 }
 
+ULONG PageServer::receive(HTTP_REQUEST* request) {
+  OVERLAPPED overlapped = {};
+  base::UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!done) return ::GetLastError();
+  overlapped.hEvent = done.get();
+  ULONG result = ::HttpReceiveHttpRequest(queue_, HTTP_NULL_ID, 0, request, kRequestBufferBytes, nullptr, &overlapped);
+  if (result != ERROR_IO_PENDING && result != NO_ERROR) return result;
+  const HANDLE waits[] = {done.get(), stopEvent_.get()};
+  if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+    ::CancelIoEx(queue_, &overlapped);
+  }
+  DWORD received = 0;
+  if (!::GetOverlappedResult(queue_, &overlapped, &received, TRUE)) return ::GetLastError();
+  return stopping_ ? ERROR_OPERATION_ABORTED : NO_ERROR;
+}
+
 void PageServer::serve() {
   std::vector<char> buffer(kRequestBufferBytes);
   const std::string expectedHost = "127.0.0.1:" + std::to_string(port_);
   while (!stopping_) {
     auto* request = reinterpret_cast<HTTP_REQUEST*>(buffer.data());
-    ULONG received = 0;
-    ULONG result = ::HttpReceiveHttpRequest(queue_, HTTP_NULL_ID, 0, request, kRequestBufferBytes, &received, nullptr);
+    const ULONG result = receive(request);
     if (result != NO_ERROR) {
       if (stopping_ || result == ERROR_OPERATION_ABORTED || result == ERROR_INVALID_HANDLE) return;
       continue;  // ERROR_MORE_DATA: headers too large for a page request; dropped

@@ -7,7 +7,10 @@
 #pragma once
 
 #include "base/Platform.h"
+#include "base/UniqueAny.h"
 #include "htmlui/PageRoute.h"
+
+#include <http.h>
 
 #include <atomic>
 #include <functional>
@@ -49,9 +52,13 @@ class PageServer {
 
  private:
   void serve();
+  // One request into `request` (a buffer of the receive size); ends early with
+  // ERROR_OPERATION_ABORTED when the server stops.
+  ULONG receive(HTTP_REQUEST* request);
   void answerFile(RequestId id, const std::string& relativePath);
 
   HANDLE queue_ = nullptr;
+  base::UniqueHandle stopEvent_;
   bool initialized_ = false;
   std::wstring folder_;
   std::string token_;

@@ -35,6 +35,7 @@ ExternalMethods::ExternalMethods(StubFramework* framework) : framework_(framewor
   registerMethod(L"isFileExists", &ExternalMethods::isFileExists, kCallMG);
   registerMethod(L"isSilentLaunchStub", &ExternalMethods::isSilentLaunchStub, kCallM);
   registerMethod(L"createDirectory", &ExternalMethods::createDirectory, kCallMG);
+  registerMethod(L"trackUserActivity", &ExternalMethods::trackUserActivity, kCallM);
   registerMethod(L"openPage", &ExternalMethods::openPage, kCallMG);
   registerMethod(L"searchRegKey", &ExternalMethods::searchRegKey, kCallMG);
   registerMethod(L"getProperty", &ExternalMethods::getProperty, kCallMG);
@@ -54,7 +55,10 @@ ExternalMethods::ExternalMethods(StubFramework* framework) : framework_(framewor
   registerMethod(L"getFileSize", &ExternalMethods::getFileSize, kCallMG);
   registerMethod(L"getLastInstallError", &ExternalMethods::getLastInstallError, kCallM);
   registerMethod(L"checkOS", &ExternalMethods::checkOS, kCallMG);
+  registerMethod(L"getMachineId", &ExternalMethods::getMachineId, kCallM);
   registerMethod(L"confirmMessageBox", &ExternalMethods::confirmMessageBox, kCallMG);
+  registerMethod(L"isInEmbargoedCountry", &ExternalMethods::isInEmbargoedCountry, kCallM);
+  registerMethod(L"isInternetConnected", &ExternalMethods::isInternetConnected, kCallM);
   registerMethod(L"renameFile", &ExternalMethods::renameFile, kCallMG);
 }
 

@@ -69,6 +69,12 @@ class ExternalMethods {
   core::HtmlExternal* external() const;
   void log(const wchar_t* format, ...) const;  // DEBUG level
 
+  // Service and network methods.
+  HRESULT trackUserActivity(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT isInEmbargoedCountry(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT isInternetConnected(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT getMachineId(WORD flags, DISPPARAMS* params, VARIANT* result);
+
   // Window methods.
   HRESULT closeWindow(WORD flags, DISPPARAMS* params, VARIANT* result);
   HRESULT dragWindow(WORD flags, DISPPARAMS* params, VARIANT* result);

@@ -23,10 +23,15 @@ async function openRun(program) {
   return { scratch, run, page };
 }
 
+// Ends a run the way the pages do, and by force only when that does not work.
 async function finish({ scratch, run, page }) {
+  await page.evaluate(() => { window.external.closeWindow(); }).catch(() => {});
   await page.close().catch(() => {});
-  run.kill();
-  await withTimeout(run.exited, 20000, 'the program to end').catch(() => {});
+  const ended = await withTimeout(run.exited, 20000, 'the program to end').then(() => true, () => false);
+  if (!ended) {
+    run.kill();
+    await withTimeout(run.exited, 10000, 'the program to be ended').catch(() => {});
+  }
   rmSync(scratch, { recursive: true, force: true });
 }
 

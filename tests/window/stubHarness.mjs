@@ -52,13 +52,9 @@ export async function startProgram(program, { args = [], env = {}, scratch }) {
   const addressFile = path.join(scratch, 'address.txt');
   const tempDir = path.join(scratch, 'temp');
   execFileSync('mkdir', ['-p', tempDir]);
-  const child = spawn(wine, [program, ...args], {
-    env: wineEnv({
-      TARVIK_PAGE_ADDRESS_FILE: windowsPath(addressFile),
-      TMP: windowsPath(tempDir),
-      TEMP: windowsPath(tempDir),
-      ...env,
-    }),
+  const launcher = path.join(buildDir, 'tests', 'window', 'RunWithTemp.exe');
+  const child = spawn(wine, [launcher, windowsPath(tempDir), windowsPath(program), ...args], {
+    env: wineEnv({ TARVIK_PAGE_ADDRESS_FILE: windowsPath(addressFile), ...env }),
     stdio: ['ignore', 'pipe', 'pipe'],
   });
   let output = '';
