@@ -5,6 +5,7 @@
 #include <http.h>
 
 #include "base/FileSystem.h"
+#include "base/LoopbackPort.h"
 #include "base/Text.h"
 
 #include <fstream>
@@ -17,27 +18,6 @@ namespace {
 constexpr int kServerThreads = 4;
 constexpr ULONG kRequestBufferBytes = 64 * 1024;
 constexpr ULONG kMaxBodyBytes = 16 * 1024 * 1024;
-
-// A free loopback port: bind port 0, read what the system chose, let it go.
-unsigned short FreeLoopbackPort() {
-  WSADATA wsa;
-  if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 0;
-  unsigned short port = 0;
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s != INVALID_SOCKET) {
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof(address);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-      port = ntohs(address.sin_port);
-    }
-    ::closesocket(s);
-  }
-  ::WSACleanup();
-  return port;
-}
 
 std::string HeaderValue(const HTTP_REQUEST* request, HTTP_HEADER_ID header) {
   const auto& known = request->Headers.KnownHeaders[header];
@@ -77,7 +57,7 @@ HRESULT PageServer::start(const std::wstring& folder, const std::string& token, 
   if (!stopEvent_) return HRESULT_FROM_WIN32(::GetLastError());
   // The port may be taken between the probe and the registration: try a few.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    port_ = FreeLoopbackPort();
+    port_ = base::FreeLoopbackPort();
     if (port_ == 0) continue;
     const std::wstring url = base::FormatText(L"http://127.0.0.1:%u/", static_cast<unsigned>(port_));
     result = ::HttpAddUrl(queue_, url.c_str(), nullptr);

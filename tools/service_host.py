@@ -197,9 +197,11 @@ def daemonize(args):
     if os.fork() > 0:
         os.close(write_fd)
         with os.fdopen(read_fd, "rb") as ready:
-            ok = ready.read(1) == b"1"
+            answer = ready.read()
+        ok = answer.startswith(b"1")
         if not ok:
-            print("service_host: failed to start on port %d" % args.port, file=sys.stderr)
+            reason = answer[1:].decode("utf-8", "replace") or "no answer from the server process"
+            print("service_host: failed to start on port %d: %s" % (args.port, reason), file=sys.stderr)
         return 0 if ok else 1
     os.close(read_fd)
     os.setsid()
@@ -211,6 +213,11 @@ def daemonize(args):
         os.dup2(null, fd)
     try:
         serve(args, write_fd)
+    except BaseException as e:  # tell the waiting parent why, then end
+        try:
+            os.write(write_fd, b"0" + repr(e).encode("utf-8", "replace"))
+        except OSError:
+            pass
     finally:
         os._exit(0)
 

@@ -1,6 +1,7 @@
 #include "tests/services/ServiceHostRecord.h"
 
 #include "base/Platform.h"
+#include "htmlui/JsonValue.h"
 #include "tests/support/TestSupport.h"
 
 #include <cctype>
@@ -11,138 +12,27 @@ namespace servicetest {
 
 namespace {
 
-class Parser {
- public:
-  explicit Parser(const std::string& text) : text_(text) {}
-
-  bool document(Json& out) {
-    if (!value(out)) return false;
-    skipSpace();
-    return pos_ == text_.size();
-  }
-
- private:
-  void skipSpace() {
-    while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
-  }
-  bool literal(const char* word) {
-    const std::string w(word);
-    if (text_.compare(pos_, w.size(), w) != 0) return false;
-    pos_ += w.size();
-    return true;
-  }
-  static void appendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  bool hex4(unsigned& code) {
-    if (pos_ + 4 > text_.size()) return false;
-    code = static_cast<unsigned>(std::strtoul(text_.substr(pos_, 4).c_str(), nullptr, 16));
-    pos_ += 4;
-    return true;
-  }
-  bool string(std::string& out) {
-    if (pos_ >= text_.size() || text_[pos_] != '"') return false;
-    ++pos_;
-    while (pos_ < text_.size()) {
-      const char c = text_[pos_++];
-      if (c == '"') return true;
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      if (pos_ >= text_.size()) return false;
-      const char e = text_[pos_++];
-      switch (e) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'u': {
-          unsigned code = 0;
-          if (!hex4(code)) return false;
-          if (code >= 0xD800 && code < 0xDC00 && literal("\\u")) {
-            unsigned low = 0;
-            if (!hex4(low)) return false;
-            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-          }
-          appendUtf8(out, code);
-          break;
-        }
-        default: out += e;
-      }
-    }
-    return false;
-  }
-  bool value(Json& out) {
-    skipSpace();
-    if (pos_ >= text_.size()) return false;
-    const char c = text_[pos_];
-    if (c == '{') {
-      out.kind = Json::kObject;
-      ++pos_;
-      skipSpace();
-      if (pos_ < text_.size() && text_[pos_] == '}') return ++pos_, true;
-      for (;;) {
-        skipSpace();
-        std::string name;
-        if (!string(name)) return false;
-        skipSpace();
-        if (!literal(":")) return false;
-        Json member;
-        if (!value(member)) return false;
-        out.members.emplace_back(std::move(name), std::move(member));
-        skipSpace();
-        if (literal(",")) continue;
-        return literal("}");
-      }
-    }
-    if (c == '[') {
+// The record's JSON is read with the host's own parser, then turned into the
+// plain structure the tests look at.
+Json FromValue(const stubframework::htmlui::JsonValue& value) {
+  using Type = stubframework::htmlui::JsonValue::Type;
+  Json out;
+  switch (value.type()) {
+    case Type::Null: out.kind = Json::kNull; break;
+    case Type::Bool: out.kind = Json::kBool; out.boolean = value.asBool(); break;
+    case Type::Number: out.kind = Json::kNumber; out.number = value.asNumber(); break;
+    case Type::String: out.kind = Json::kString; out.text = value.asString(); break;
+    case Type::Array:
       out.kind = Json::kArray;
-      ++pos_;
-      skipSpace();
-      if (pos_ < text_.size() && text_[pos_] == ']') return ++pos_, true;
-      for (;;) {
-        Json item;
-        if (!value(item)) return false;
-        out.items.push_back(std::move(item));
-        skipSpace();
-        if (literal(",")) continue;
-        return literal("]");
-      }
-    }
-    if (c == '"') {
-      out.kind = Json::kString;
-      return string(out.text);
-    }
-    if (literal("true")) return out.kind = Json::kBool, out.boolean = true, true;
-    if (literal("false")) return out.kind = Json::kBool, true;
-    if (literal("null")) return out.kind = Json::kNull, true;
-    char* end = nullptr;
-    out.number = std::strtod(text_.c_str() + pos_, &end);
-    if (end == text_.c_str() + pos_) return false;
-    out.kind = Json::kNumber;
-    pos_ = static_cast<size_t>(end - text_.c_str());
-    return true;
+      for (const auto& item : value.asArray()) out.items.push_back(FromValue(item));
+      break;
+    case Type::Object:
+      out.kind = Json::kObject;
+      for (const auto& [name, member] : value.asObject()) out.members.emplace_back(name, FromValue(member));
+      break;
   }
-
-  const std::string& text_;
-  size_t pos_ = 0;
-};
+  return out;
+}
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -163,7 +53,12 @@ std::string Json::str(const std::string& name) const {
   return member && member->kind == kString ? member->text : std::string();
 }
 
-bool ParseJson(const std::string& text, Json& out) { return Parser(text).document(out); }
+bool ParseJson(const std::string& text, Json& out) {
+  const auto value = stubframework::htmlui::JsonValue::parse(text);
+  if (!value) return false;
+  out = FromValue(*value);
+  return true;
+}
 
 std::string RecordedRequest::header(const std::string& name) const {
   for (const auto& [key, value] : headers) {

@@ -1,5 +1,7 @@
 #include "tests/services/ServiceTestSupport.h"
 
+#include "base/LoopbackPort.h"
+
 #include "base/Text.h"
 #include "services/MachineId.h"
 #include "services/ServiceEndpoint.h"
@@ -14,24 +16,10 @@ std::string UniqueMarker() {
   return base::WideToUtf8(guid);
 }
 
+// A loopback port that nothing listens on.
 unsigned short ClosedLoopbackPort() {
-  WSADATA data;
-  if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return 1;
-  unsigned short port = 1;
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s != INVALID_SOCKET) {
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof(address);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-      port = ntohs(address.sin_port);
-    }
-    ::closesocket(s);
-  }
-  ::WSACleanup();
-  return port;
+  const unsigned short port = base::FreeLoopbackPort();
+  return port ? port : 1;
 }
 
 ScopedUnreachableService::ScopedUnreachableService() {
