@@ -4,6 +4,7 @@
 #include "methods/LanguageTable.h"
 #include "methods/RegistrySearch.h"
 #include "methods/SystemVersion.h"
+#include "services/Analytics.h"
 #include "tests/bridge/BridgeFixture.h"
 
 #include <winioctl.h>
@@ -337,6 +338,24 @@ TEST_F(CatalogueTest, RegisteredKindsMatchTheHandlers) {
         << name;
     ::VariantClear(&result);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The service methods answer through the analytics client; here no service host
+// listens, so the region check says no and the activity send fails quietly.
+TEST_F(CatalogueTest, ServiceMethodsAnswerFromTheAnalyticsClient) {
+  ASSERT_NE(framework_->analytics(), nullptr);
+  const std::wstring machineId = script().evalText(L"external.getMachineId()");
+  EXPECT_FALSE(machineId.empty());
+  EXPECT_EQ(machineId, framework_->analytics()->ReportedMachineId());
+  EXPECT_EQ(script().evalText(L"String(external.isInternetConnected())"),
+            framework_->analytics()->IsInternetConnected() ? L"true" : L"false");
+  EXPECT_EQ(script().evalText(L"typeof external.isInEmbargoedCountry()"), L"boolean");
+  EXPECT_EQ(script().run(L"external.trackUserActivity('Welcome.Next');"), S_OK);
+  EXPECT_EQ(script().errorOf(L"external.trackUserActivity(5)"), static_cast<unsigned long>(DISP_E_TYPEMISMATCH));
 }
 
 }  // namespace
