@@ -16,9 +16,24 @@ std::wstring MultiByteToWide(UINT codePage, const std::string& text) {
   ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), length);
   return out;
 }
+
+bool StrictMultiByteToWide(UINT codePage, const std::string& bytes, std::wstring& out) {
+  if (bytes.empty()) return false;
+  const int length = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                                           static_cast<int>(bytes.size()), nullptr, 0);
+  if (length <= 0) return false;
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                        length);
+  out = std::move(text);
+  return true;
+}
+
 }  // namespace
 
 std::wstring Utf8ToWide(const std::string& text) { return MultiByteToWide(CP_UTF8, text); }
+bool StrictUtf8ToWide(const std::string& bytes, std::wstring& out) { return StrictMultiByteToWide(CP_UTF8, bytes, out); }
+bool StrictAnsiToWide(const std::string& bytes, std::wstring& out) { return StrictMultiByteToWide(CP_ACP, bytes, out); }
 std::wstring AnsiToWide(const std::string& text) { return MultiByteToWide(CP_ACP, text); }
 
 std::string WideToUtf8(const std::wstring& text) {

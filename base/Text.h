@@ -12,6 +12,10 @@ std::wstring Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::wstring& text);
 // Active code page conversion, for the few system texts that are 8-bit.
 std::wstring AnsiToWide(const std::string& text);
+// Strict conversions for outside data: false (and `out` untouched) when the bytes
+// are empty or not valid in the code page, instead of a replacement guess.
+bool StrictUtf8ToWide(const std::string& bytes, std::wstring& out);
+bool StrictAnsiToWide(const std::string& bytes, std::wstring& out);
 
 std::wstring FormatText(const wchar_t* format, ...);
 std::wstring FormatTextV(const wchar_t* format, va_list args);

@@ -1,6 +1,7 @@
 #include "framework/EmbeddedData.h"
 
 #include "base/Platform.h"
+#include "base/Text.h"
 #include "base/UniqueAny.h"
 #include "framework/Debug.h"
 #include "framework/FileByteSource.h"
@@ -28,13 +29,8 @@ std::wstring readEmbeddedText(const std::wstring& imagePath) {
   std::string bytes;
   if (pe::ReadCertificateTrailer(source, bytes) != pe::TrailerState::kPresent || bytes.empty()) return {};
   // Text that is not UTF-8 gives no data rather than a guess.
-  const int length =
-      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                        length);
-  return text;
+  std::wstring text;
+  return base::StrictUtf8ToWide(bytes, text) ? text : std::wstring();
 }
 
 std::wstring embeddedDataPrefix(int size, const std::wstring& imagePath) {

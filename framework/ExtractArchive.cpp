@@ -1,6 +1,7 @@
 #include "framework/ExtractArchive.h"
 
 #include "base/FileSystem.h"
+#include "base/Text.h"
 #include "base/UniqueAny.h"
 #include "framework/FileByteSource.h"
 #include "framework/ZipEntryName.h"
@@ -86,12 +87,8 @@ class ArchiveExtractor {
   // The entry's target path, or empty when its name cannot be used here.
   std::wstring targetPathOf(const zip::Entry& entry) {
     const std::string raw = entry.name.substr(0, kMaxNameBytes);
-    if (raw.empty()) return {};
-    const int length =
-        ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring name(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, raw.data(), static_cast<int>(raw.size()), name.data(), length);
+    std::wstring name;
+    if (!base::StrictAnsiToWide(raw, name)) return {};
     std::replace(name.begin(), name.end(), L'/', L'\\');
     if (!zip::IsContainedEntryName(std::wstring_view(name))) return {};
     wchar_t combined[MAX_PATH] = {};

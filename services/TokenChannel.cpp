@@ -98,15 +98,8 @@ bool TokenizeUrl(std::wstring& url) {
   std::string answer;
   if (!PostToUrl(TokenEndpoint(), base::WideToUtf8(url), answer)) return false;
   std::wstring text;
-  if (!answer.empty()) {
-    // Strict decoding: an answer that is not UTF-8 is not trusted for a URL.
-    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, answer.data(),
-                                             static_cast<int>(answer.size()), nullptr, 0);
-    if (length <= 0) return false;
-    text.resize(static_cast<size_t>(length));
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, answer.data(), static_cast<int>(answer.size()), text.data(),
-                          length);
-  }
+  // Strict decoding: an answer that is not UTF-8 is not trusted for a URL.
+  if (!answer.empty() && !base::StrictUtf8ToWide(answer, text)) return false;
   std::wstring tokenized = ExtractTokenizedUrl(text);
   if (tokenized.empty()) return false;
   url = std::move(tokenized);
